@@ -1,0 +1,349 @@
+// Reads one value from an initialization file the way GetPrivateProfileStringA does:
+// - any run of CR and LF ends a line; a NUL ends the content of its line;
+// - space, tab and vertical tab are trimmed from lines, names and values;
+// - a line starting with '[' is a section header, named up to its first ']';
+//   a line starting with ';' is a comment; other lines are split at their first '=';
+// - only the first section of the name is searched, and its first line with the key wins;
+// - one pair of matching outer quotes is removed from a value;
+// - a file starting with a UTF-16 byte order mark is decoded, a UTF-8 one skipped.
+// Names are compared ignoring ASCII case.
+#include "profile_reader.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+enum Encoding { kSingleByte, kUtf16LittleEndian, kUtf16BigEndian };
+
+// The file is read a chunk at a time into raw_chunk; UTF-16 is decoded into text_chunk.
+unsigned char raw_chunk[kProfileReadChunk];
+char text_chunk[kProfileReadChunk / 2];
+
+struct TextSource {
+  FILE *file;
+  bool at_start;
+  Encoding encoding;
+  int pending_byte;  // first byte of a UTF-16 unit split between chunks, or -1
+  bool after_high_surrogate;
+};
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\v';
+}
+
+bool is_line_break(char c) {
+  return c == '\n' || c == '\r';
+}
+
+char to_upper_ascii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool starts_with(const unsigned char *bytes, std::size_t length, const char *mark) {
+  std::size_t mark_length = std::strlen(mark);
+  return length >= mark_length && std::memcmp(bytes, mark, mark_length) == 0;
+}
+
+// Skips a byte order mark at the start of the file and returns its length.
+std::size_t detect_encoding(TextSource *source, std::size_t length) {
+  if (starts_with(raw_chunk, length, "\xFF\xFE")) {
+    source->encoding = kUtf16LittleEndian;
+    return 2;
+  }
+  if (starts_with(raw_chunk, length, "\xFE\xFF")) {
+    source->encoding = kUtf16BigEndian;
+    return 2;
+  }
+  return starts_with(raw_chunk, length, "\xEF\xBB\xBF") ? 3 : 0;
+}
+
+// Characters above 0xFF become '?', a surrogate pair a single one.
+std::size_t decode_utf16(TextSource *source, std::size_t from, std::size_t to) {
+  std::size_t decoded = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    if (source->pending_byte < 0) {
+      source->pending_byte = raw_chunk[i];
+      continue;
+    }
+    unsigned unit = source->encoding == kUtf16LittleEndian
+                        ? static_cast<unsigned>(source->pending_byte) | raw_chunk[i] << 8
+                        : static_cast<unsigned>(source->pending_byte) << 8 | raw_chunk[i];
+    source->pending_byte = -1;
+    bool low_surrogate = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (source->after_high_surrogate && low_surrogate) {
+      source->after_high_surrogate = false;
+      continue;
+    }
+    source->after_high_surrogate = unit >= 0xD800 && unit <= 0xDBFF;
+    text_chunk[decoded++] = unit <= 0xFF ? static_cast<char>(unit) : '?';
+  }
+  return decoded;
+}
+
+// Reads the next piece of the file as single-byte text. Returns false at its end or on an error.
+bool read_text(TextSource *source, const char **text, std::size_t *length) {
+  std::size_t got = std::fread(raw_chunk, 1, sizeof raw_chunk, source->file);
+  if (got == 0) {
+    return false;
+  }
+  std::size_t skip = 0;
+  if (source->at_start) {
+    source->at_start = false;
+    skip = detect_encoding(source, got);
+  }
+  if (source->encoding == kSingleByte) {
+    *text = reinterpret_cast<const char *>(raw_chunk) + skip;
+    *length = got - skip;
+  } else {
+    *text = text_chunk;
+    *length = decode_utf16(source, skip, got);
+  }
+  return true;
+}
+
+// Decides whether a section or key name, fed a character at a time with its surrounding
+// blanks, equals the target, which holds no blanks.
+struct NameMatcher {
+  const char *target;
+  std::size_t matched;
+  bool in_trailing_blanks;
+  bool failed;
+};
+
+void feed_name(NameMatcher *name, char c) {
+  if (name->failed) {
+    return;
+  }
+  if (is_blank(c)) {
+    name->in_trailing_blanks = name->matched > 0;
+    return;
+  }
+  if (name->in_trailing_blanks || name->target[name->matched] == '\0' ||
+      to_upper_ascii(c) != to_upper_ascii(name->target[name->matched])) {
+    name->failed = true;
+  } else {
+    ++name->matched;
+  }
+}
+
+bool name_matches(const NameMatcher &name) {
+  return !name.failed && name.target[name.matched] == '\0';
+}
+
+// Collects a value from its first non-blank character on. The first character is held apart
+// so that the rest can go straight into the caller's buffer, which then needs no room for an
+// opening quote that turns out to be removed.
+struct ValueCollector {
+  char *buffer;
+  unsigned long buffer_capacity;
+  char first;
+  unsigned long seen;     // characters since the first, trailing blanks included
+  unsigned long trimmed;  // characters up to the last non-blank
+  char last_non_blank;
+};
+
+void collect_value(ValueCollector *value, const char *from, const char *to) {
+  if (from == to) {
+    return;
+  }
+  if (value->seen == 0) {
+    value->first = *from;
+    value->last_non_blank = *from;
+    value->seen = value->trimmed = 1;
+    ++from;
+  }
+  unsigned long stored = value->seen - 1;
+  unsigned long length = static_cast<unsigned long>(to - from);
+  if (stored < value->buffer_capacity - 1) {
+    unsigned long room = value->buffer_capacity - 1 - stored;
+    std::memcpy(value->buffer + stored, from, length < room ? length : room);
+  }
+  for (const char *c = to; c != from; --c) {
+    if (!is_blank(c[-1])) {
+      value->trimmed = value->seen + static_cast<unsigned long>(c - from);
+      value->last_non_blank = c[-1];
+      break;
+    }
+  }
+  value->seen += length;
+}
+
+unsigned long finish_value(ValueCollector *value) {
+  unsigned long limit = value->buffer_capacity - 1;
+  char first = value->first;
+  bool quoted =
+      value->trimmed >= 2 && (first == '"' || first == '\'') && value->last_non_blank == first;
+  unsigned long count;
+  if (quoted) {
+    count = value->trimmed - 2 < limit ? value->trimmed - 2 : limit;
+  } else {
+    count = value->trimmed < limit ? value->trimmed : limit;
+    if (count > 0) {
+      std::memmove(value->buffer + 1, value->buffer, count - 1);
+      value->buffer[0] = first;
+    }
+  }
+  value->buffer[count] = '\0';
+  return count;
+}
+
+enum LineState { kLineStart, kSectionName, kKeyName, kValueStart, kValue, kSkipLine };
+
+struct Lookup {
+  const char *section;
+  const char *key;
+  LineState state;
+  bool in_section;
+  bool done;
+  unsigned long count;
+  NameMatcher name;
+  ValueCollector value;
+};
+
+void finish_lookup(Lookup *lookup) {
+  lookup->done = true;
+  lookup->count = lookup->state == kValue ? finish_value(&lookup->value) : 0;
+}
+
+// Takes one character in any state but kValue and kSkipLine, which take whole runs of text.
+void step(Lookup *lookup, char c) {
+  bool line_break = is_line_break(c);
+  bool content_end = line_break || c == '\0';
+  LineState after_content = line_break ? kLineStart : kSkipLine;
+  switch (lookup->state) {
+    case kLineStart:
+      if (is_blank(c) || line_break) {
+        return;
+      }
+      if (c == '[') {
+        if (lookup->in_section) {
+          finish_lookup(lookup);  // the section ended without the key
+          return;
+        }
+        lookup->name = NameMatcher{lookup->section, 0, false, false};
+        lookup->state = kSectionName;
+      } else if (c == '\0' || c == ';' || !lookup->in_section) {
+        lookup->state = kSkipLine;
+      } else {
+        lookup->name = NameMatcher{lookup->key, 0, false, false};
+        feed_name(&lookup->name, c);
+        lookup->state = lookup->name.failed ? kSkipLine : kKeyName;
+      }
+      return;
+    case kSectionName:
+      if (c == ']' || content_end) {
+        lookup->in_section = name_matches(lookup->name);
+        lookup->state = c == ']' ? kSkipLine : after_content;
+        return;
+      }
+      feed_name(&lookup->name, c);
+      if (lookup->name.failed) {
+        lookup->state = kSkipLine;
+      }
+      return;
+    case kKeyName:
+      if (c == '=') {
+        lookup->state = name_matches(lookup->name) ? kValueStart : kSkipLine;
+      } else if (content_end) {
+        lookup->state = after_content;  // no '=': the line gives no value
+      } else {
+        feed_name(&lookup->name, c);
+        if (lookup->name.failed) {
+          lookup->state = kSkipLine;
+        }
+      }
+      return;
+    case kValueStart:
+      if (content_end) {
+        finish_lookup(lookup);
+      } else if (!is_blank(c)) {
+        lookup->state = kValue;
+        collect_value(&lookup->value, &c, &c + 1);
+      }
+      return;
+    case kValue:
+    case kSkipLine:
+      return;
+  }
+}
+
+// The next CR or LF at or after `from`, or `end`. The positions found are kept, so that a
+// piece of text is searched once whatever its line endings.
+struct LineBreaks {
+  const char *next_line_feed;
+  const char *next_carriage_return;
+};
+
+const char *find_or_end(const char *from, const char *end, char c) {
+  const void *found = std::memchr(from, c, static_cast<std::size_t>(end - from));
+  return found ? static_cast<const char *>(found) : end;
+}
+
+const char *next_line_break(LineBreaks *breaks, const char *from, const char *end) {
+  if (!breaks->next_line_feed || breaks->next_line_feed < from) {
+    breaks->next_line_feed = find_or_end(from, end, '\n');
+  }
+  if (!breaks->next_carriage_return || breaks->next_carriage_return < from) {
+    breaks->next_carriage_return = find_or_end(from, end, '\r');
+  }
+  return breaks->next_line_feed < breaks->next_carriage_return ? breaks->next_line_feed
+                                                               : breaks->next_carriage_return;
+}
+
+void scan_text(Lookup *lookup, const char *text, const char *end) {
+  LineBreaks breaks{nullptr, nullptr};
+  while (text < end && !lookup->done) {
+    if (lookup->state == kSkipLine) {
+      const char *line_break = next_line_break(&breaks, text, end);
+      if (line_break != end) {
+        lookup->state = kLineStart;
+      }
+      text = line_break + (line_break != end);
+    } else if (lookup->state == kValue) {
+      const char *line_break = next_line_break(&breaks, text, end);
+      const char *content_end = find_or_end(text, line_break, '\0');
+      collect_value(&lookup->value, text, content_end);
+      if (content_end != end) {
+        finish_lookup(lookup);
+      }
+      text = content_end;
+    } else {
+      step(lookup, *text++);
+    }
+  }
+}
+
+}  // namespace
+
+unsigned long read_profile_string(const char *section, const char *key, char *value,
+                                  unsigned long capacity, const char *path) {
+  if (capacity == 0) {
+    return 0;
+  }
+  value[0] = '\0';
+  FILE *file = std::fopen(path, "rb");
+  if (!file) {
+    return 0;
+  }
+  TextSource source{file, true, kSingleByte, -1, false};
+  Lookup lookup{};
+  lookup.section = section;
+  lookup.key = key;
+  lookup.value = ValueCollector{value, capacity, '\0', 0, 0, '\0'};
+  const char *text;
+  std::size_t length;
+  while (!lookup.done && read_text(&source, &text, &length)) {
+    scan_text(&lookup, text, text + length);
+  }
+  bool read_failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (!lookup.done) {
+    finish_lookup(&lookup);  // the end of the file ends the last line
+  }
+  if (read_failed) {
+    value[0] = '\0';
+    return 0;
+  }
+  return lookup.count;
+}

@@ -1,0 +1,485 @@
+// Runs the utility as a user would, each case in a fresh directory, and checks what the user
+// sees: the lines printed, the exit status, an empty standard error, and the image byte for byte.
+//
+// The program to run follows "--" on the command line, with any runner before it, so the same
+// cases run every build:   end_to_end_test -- build/native/halmere-netcfg
+//                          end_to_end_test --windows -- wine build/win32/halmere-netcfg.exe
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> program_command;
+bool windows_build = false;
+
+constexpr long kBlockOffset = 0x16DE0;
+constexpr long kBlockEnd = kBlockOffset + 12;
+constexpr long kImageSize = 128 * 1024;
+
+const char kDefaultSettings[] =
+    "[NETWORK]\nGCIP=192.168.0.50\nGATEWAY=192.168.0.1\nNETMASK=255.255.255.0\n";
+const std::string kDefaultBlock("\xFF\xFF\xFF\x00\xC0\xA8\x00\x01\xC0\xA8\x00\x32", 12);
+
+const char kUnableToOpen[] = "Unable to open halmere02a.dol for update";
+const char kTooShort[] = "halmere02a.dol is too short to hold the network block";
+const char kUnableToWrite[] = "Unable to write network information to halmere02a.dol";
+const char kNoDirectory[] = "Unable to determine the current directory";
+const char kSuccess[] = "Network information updated successfully";
+
+std::string read_file(const std::string &path) {
+  std::string contents;
+  if (FILE *file = std::fopen(path.c_str(), "rb")) {
+    char chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+      contents.append(chunk, got);
+    }
+    std::fclose(file);
+  }
+  return contents;
+}
+
+void write_file(const std::string &path, const std::string &contents) {
+  FILE *file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr) << path;
+  std::fwrite(contents.data(), 1, contents.size(), file);
+  ASSERT_EQ(std::fclose(file), 0);
+}
+
+// A pattern in which every byte differs from its neighbours, so a write in the wrong place shows.
+std::string image_bytes(long size) {
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  for (long i = 0; i < size; ++i) {
+    bytes[static_cast<std::size_t>(i)] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+  }
+  return bytes;
+}
+
+// Compares images by length and first differing offset, rather than printing them whole.
+testing::AssertionResult same_image(const std::string &actual, const std::string &expected) {
+  if (actual.size() != expected.size()) {
+    return testing::AssertionFailure()
+           << "length " << actual.size() << ", expected " << expected.size();
+  }
+  auto difference = std::mismatch(actual.begin(), actual.end(), expected.begin());
+  if (difference.first != actual.end()) {
+    return testing::AssertionFailure()
+           << "differs at offset " << (difference.first - actual.begin());
+  }
+  return testing::AssertionSuccess();
+}
+
+std::string settings(const std::string &gcip, const std::string &gateway,
+                     const std::string &netmask) {
+  return "[NETWORK]\nGCIP=" + gcip + "\nGATEWAY=" + gateway + "\nNETMASK=" + netmask + "\n";
+}
+
+// Removes a tree by descriptors, so that trees deeper than PATH_MAX go too.
+void remove_tree(int parent, const char *name) {
+  int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+  if (fd >= 0) {
+    fchmod(fd, 0700);
+    DIR *dir = fdopendir(fd);
+    while (dirent *entry = readdir(dir)) {
+      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+        remove_tree(fd, entry->d_name);
+      }
+    }
+    closedir(dir);
+    unlinkat(parent, name, AT_REMOVEDIR);
+  } else {
+    unlinkat(parent, name, 0);
+  }
+}
+
+// What a directory holds: each entry's name with its size, contents' hash and mode, or its kind.
+std::map<std::string, std::string> snapshot(const std::string &path) {
+  std::map<std::string, std::string> entries;
+  DIR *dir = opendir(path.c_str());
+  while (dirent *entry = dir ? readdir(dir) : nullptr) {
+    std::string name = entry->d_name, full = path + "/" + name;
+    struct stat status;
+    if (name == "." || name == ".." || lstat(full.c_str(), &status) != 0) {
+      continue;
+    }
+    char target[256] = {};
+    if (S_ISLNK(status.st_mode) && readlink(full.c_str(), target, sizeof target - 1) >= 0) {
+      entries[name] = std::string("link to ") + target;
+    } else if (S_ISDIR(status.st_mode)) {
+      entries[name] = "directory";
+    } else {
+      std::string contents = read_file(full);
+      entries[name] = std::to_string(contents.size()) + " bytes, hash " +
+                      std::to_string(std::hash<std::string>{}(contents)) + ", mode " +
+                      std::to_string(status.st_mode & 07777);
+    }
+  }
+  if (dir) {
+    closedir(dir);
+  }
+  return entries;
+}
+
+struct RunResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class EndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/netcfg-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    work_ = root_ + "/work";
+    ASSERT_EQ(mkdir(work_.c_str(), 0755), 0);
+  }
+
+  void TearDown() override {
+    remove_tree(AT_FDCWD, root_.c_str());
+  }
+
+  // Runs the program in `directory`; `prepare` runs in the child just before it starts.
+  RunResult run(const std::function<void()> &prepare = {}, const std::string &directory = "",
+                const std::vector<std::string> &arguments = {}) {
+    std::string out_path = root_ + "/stdout", err_path = root_ + "/stderr";
+    std::string where = directory.empty() ? work_ : directory;
+    pid_t child = fork();
+    if (child == 0) {
+      int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(where.c_str()) != 0) {
+        _exit(126);
+      }
+      if (prepare) {
+        prepare();
+      }
+      std::vector<char *> argv;
+      for (const std::string &word : program_command) {
+        argv.push_back(const_cast<char *>(word.c_str()));
+      }
+      for (const std::string &word : arguments) {
+        argv.push_back(const_cast<char *>(word.c_str()));
+      }
+      argv.push_back(nullptr);
+      execvp(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+                     read_file(out_path), read_file(err_path)};
+    unlink(out_path.c_str());
+    unlink(err_path.c_str());
+    return result;
+  }
+
+  // The settings path as the program shows it for a directory.
+  static std::string shown_settings_path(const std::string &directory) {
+    std::string path = directory + "/halmere02.ini";
+    if (windows_build) {
+      for (char &c : path) {
+        c = c == '/' ? '\\' : c;
+      }
+      path = "Z:" + path;  // Wine's drive for the whole file system
+    }
+    return path;
+  }
+
+  std::string settings_path() const {
+    return shown_settings_path(work_);
+  }
+
+  // What the console shows for a run that ends with `outcome`.
+  static std::string screen(const std::string &outcome) {
+    std::string text;
+    const char *line_end = windows_build ? "\r\n" : "\n";
+    for (const std::string &line : {std::string("halmere Network Configuration Utility"),
+                                    std::string("Version 0.2a"), std::string(), outcome}) {
+      text += line + line_end;
+    }
+    return text;
+  }
+
+  static void expect_outcome(const RunResult &result, int status, const std::string &outcome) {
+    EXPECT_EQ(result.out, screen(outcome));
+    EXPECT_EQ(result.status, status);
+    EXPECT_EQ(result.err, "");
+  }
+
+  void write_settings(const std::string &contents, const std::string &directory = "") {
+    write_file((directory.empty() ? work_ : directory) + "/halmere02.ini", contents);
+  }
+
+  std::string image_path(const std::string &directory = "") const {
+    return (directory.empty() ? work_ : directory) + "/halmere02a.dol";
+  }
+
+  void write_image(long size = kImageSize, const std::string &directory = "") {
+    write_file(image_path(directory), image_bytes(size));
+  }
+
+  // Runs the program on the default image and expects success; returns the network block.
+  std::string block_written(const std::string &settings_text) {
+    write_settings(settings_text);
+    write_image();
+    RunResult result = run();
+    expect_outcome(result, 0, kSuccess);
+    return read_file(image_path()).substr(kBlockOffset, 12);
+  }
+
+  // Runs the program and expects it to fail without changing anything in the directory.
+  void expect_failure_changes_nothing(const std::string &outcome,
+                                      const std::function<void()> &prepare = {}) {
+    auto before = snapshot(work_);
+    expect_outcome(run(prepare), 1, outcome);
+    EXPECT_EQ(snapshot(work_), before) << "the directory changed";
+  }
+
+  std::string root_;
+  std::string work_;
+};
+
+std::string missing(const std::string &key, const std::string &path) {
+  return "Unable to locate " + key + " in " + path;
+}
+
+std::string invalid(const std::string &text, const std::string &key, const std::string &path) {
+  return "Invalid address \"" + text + "\" for " + key + " in " + path;
+}
+
+TEST_F(EndToEnd, WritesTheThreeAddressesIntoTheBlockAndNothingElse) {
+  write_settings(kDefaultSettings);
+  write_image();
+  expect_outcome(run(), 0, kSuccess);
+  std::string expected = image_bytes(kImageSize).replace(kBlockOffset, 12, kDefaultBlock);
+  EXPECT_TRUE(same_image(read_file(image_path()), expected));
+
+  // Again, with arguments, which are ignored: the same lines and the same image.
+  expect_outcome(run({}, "", {"--help", "-v", "x"}), 0, kSuccess);
+  EXPECT_TRUE(same_image(read_file(image_path()), expected));
+}
+
+TEST_F(EndToEnd, AnImageEndingWithTheBlockIsLongEnough) {
+  write_settings(kDefaultSettings);
+  write_image(kBlockEnd);
+  expect_outcome(run(), 0, kSuccess);
+  EXPECT_TRUE(same_image(read_file(image_path()),
+                         image_bytes(kBlockEnd).replace(kBlockOffset, 12, kDefaultBlock)));
+}
+
+TEST_F(EndToEnd, AddressTextsAreReadAsTheSocketsLibraryReadsThem) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"192.168.1", "\xC0\xA8\x00\x01"},       {"10.258", "\x0A\x00\x01\x02"},
+      {"192.168.001.010", "\xC0\xA8\x01\x08"}, {"0x7f.1", "\x7F\x00\x00\x01"},
+      {"1.2.3.4 ; lab", "\x01\x02\x03\x04"},   {"255.255.255.255", "\xFF\xFF\xFF\xFF"},
+      {"\"10.0.0.1\"", "\x0A\x00\x00\x01"},    {"0.0.0.0", "\0\0\0\0"},
+  };
+  for (const auto &[text, octets] : cases) {
+    std::string expected(octets, 4);
+    EXPECT_EQ(block_written(settings(text, "10.0.0.1", "255.0.0.0")).substr(8), expected)
+        << "GCIP=" << text;
+  }
+}
+
+TEST_F(EndToEnd, TheFirstMissingOrEmptyKeyIsNamedAndNothingIsTouched) {
+  write_image();
+  const std::string path = settings_path();
+  expect_failure_changes_nothing(missing("GCIP", path));  // no settings file at all
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "GCIP"},
+      {"[OTHER]\nGCIP=1.2.3.4\nGATEWAY=1.2.3.4\nNETMASK=1.2.3.4\n", "GCIP"},
+      {"[NETWORK]\nGCIP=192.168.0.50\n", "GATEWAY"},
+      {"[NETWORK]\nGCIP=192.168.0.50\nGATEWAY=192.168.0.1\n", "NETMASK"},
+      {settings("192.168.0.50", "", "255.255.255.0"), "GATEWAY"},
+      {settings("192.168.0.50", "192.168.0.1", " \t "), "NETMASK"},
+      {settings("''", "192.168.0.1", "255.255.255.0"), "GCIP"},
+      {"[NETWORK]\nGCIP=router.local\nGATEWAY=192.168.0.1\n", "NETMASK"},
+      {std::string("\x01\xFF\xFE\x00junk\x00\r\x7F", 11), "GCIP"},
+  };
+  for (const auto &[contents, key] : cases) {
+    SCOPED_TRACE(contents);
+    write_settings(contents);
+    expect_failure_changes_nothing(missing(key, path));
+  }
+  unlink((work_ + "/halmere02.ini").c_str());
+  ASSERT_EQ(mkdir((work_ + "/halmere02.ini").c_str(), 0755), 0);
+  expect_failure_changes_nothing(missing("GCIP", path));
+}
+
+TEST_F(EndToEnd, AnInvalidAddressIsRefusedBeforeTheImageIsTouched) {
+  write_image();
+  const std::string path = settings_path();
+  const std::pair<std::string, std::string> cases[] = {
+      {settings("router.local", "192.168.0.1", "255.255.255.0"),
+       invalid("router.local", "GCIP", path)},
+      {settings("192.168.0.50", "192.168.0.256", "255.255.255.0"),
+       invalid("192.168.0.256", "GATEWAY", path)},
+      {settings("192.168.0.50", "192.168.0.1", "255.255.255.0."),
+       invalid("255.255.255.0.", "NETMASK", path)},
+      {settings("x", "192.168.0.1", "y"), invalid("x", "GCIP", path)},
+      {settings("'192.168.0.50", "192.168.0.1", "255.255.255.0"),
+       invalid("'192.168.0.50", "GCIP", path)},
+      // The text shown is the text as read: cut at 19 characters.
+      {settings("10.0.0.1.2.3.4.5.6.7.8", "192.168.0.1", "255.255.255.0"),
+       invalid("10.0.0.1.2.3.4.5.6.", "GCIP", path)},
+  };
+  for (const auto &[contents, outcome] : cases) {
+    write_settings(contents);
+    expect_failure_changes_nothing(outcome);
+  }
+}
+
+TEST_F(EndToEnd, AnImageThatCannotBeOpenedIsNeitherCreatedNorChanged) {
+  write_settings(kDefaultSettings);
+  expect_failure_changes_nothing(kUnableToOpen);
+  ASSERT_EQ(mkdir(image_path().c_str(), 0755), 0);
+  expect_failure_changes_nothing(kUnableToOpen);
+}
+
+TEST_F(EndToEnd, AReadOnlyImageIsLeftAlone) {
+  write_settings(kDefaultSettings);
+  write_image();
+  ASSERT_EQ(chmod(image_path().c_str(), 0444), 0);
+  // Root may write to any file, so the program runs as an unprivileged user.
+  const passwd *nobody = getpwnam("nobody");
+  if (geteuid() == 0) {
+    ASSERT_NE(nobody, nullptr);
+    ASSERT_EQ(chmod(root_.c_str(), 0755), 0);
+  }
+  const char *unprivileged_prefix = std::getenv("NETCFG_E2E_UNPRIVILEGED_WINEPREFIX");
+  expect_failure_changes_nothing(kUnableToOpen, [&] {
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
+                           setuid(nobody->pw_uid) != 0)) {
+      _exit(125);
+    }
+    if (unprivileged_prefix) {
+      setenv("WINEPREFIX", unprivileged_prefix, 1);
+    }
+  });
+}
+
+TEST_F(EndToEnd, AnImageTooShortForTheBlockIsLeftExactlyAsItWas) {
+  write_settings(kDefaultSettings);
+  for (long size : {0L, 1L, kBlockOffset, kBlockEnd - 1}) {
+    write_image(size);
+    SCOPED_TRACE(size);
+    expect_failure_changes_nothing(kTooShort);
+  }
+}
+
+TEST_F(EndToEnd, AFailedWriteIsReportedNeverAsSuccess) {
+  write_settings(kDefaultSettings);
+  write_image();
+  expect_failure_changes_nothing(kUnableToWrite, [] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{kBlockOffset - 1, kBlockOffset - 1};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  unlink(image_path().c_str());
+  ASSERT_EQ(symlink("/dev/full", image_path().c_str()), 0);
+  expect_failure_changes_nothing(kUnableToWrite);
+}
+
+TEST_F(EndToEnd, TheSettingsPathIsTheFullOneEvenAtTheRoot) {
+  struct stat status;
+  if (stat("/halmere02.ini", &status) == 0) {
+    GTEST_SKIP() << "this machine has a /halmere02.ini";
+  }
+  std::string shown = windows_build ? "Z:\\\\halmere02.ini" : "//halmere02.ini";
+  expect_outcome(run({}, "/"), 1, missing("GCIP", shown));
+}
+
+TEST_F(EndToEnd, ADirectoryLongerThanWindowsPathsIsReadOnLinux) {
+  if (windows_build) {
+    GTEST_SKIP() << "Wine cannot start a program in a directory of more than 259 characters: "
+                    "it starts it in C:\\windows instead";
+  }
+  std::string directory = work_;
+  while (directory.size() <= 300) {
+    directory += "/" + std::string(60, 'd');
+    ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
+  }
+  write_settings(kDefaultSettings, directory);
+  write_image(kImageSize, directory);
+  expect_outcome(run({}, directory), 0, kSuccess);
+  EXPECT_EQ(read_file(image_path(directory)).substr(kBlockOffset, 12), kDefaultBlock);
+
+  write_settings("[NETWORK]\n", directory);
+  expect_outcome(run({}, directory), 1, missing("GCIP", shown_settings_path(directory)));
+}
+
+TEST_F(EndToEnd, NoCurrentDirectoryMeansNoGuess) {
+  if (windows_build) {
+    GTEST_SKIP() << "Windows cannot remove a process's current directory, and Wine cannot start a "
+                    "program in one deeper than it can name";
+  }
+  // Removed under the run: it gets the directory only after it is gone.
+  std::string gone = work_ + "/gone";
+  ASSERT_EQ(mkdir(gone.c_str(), 0755), 0);
+  write_settings(kDefaultSettings, gone);
+  auto before = snapshot(work_);
+  expect_outcome(run([&] { remove_tree(AT_FDCWD, gone.c_str()); }, gone), 1, kNoDirectory);
+  before.erase("gone");
+  EXPECT_EQ(snapshot(work_), before);
+
+  // Deeper than any path the system can name, with a settings file and an image there.
+  int fd = open(work_.c_str(), O_RDONLY | O_DIRECTORY);
+  const std::string name(200, 'd');
+  for (int level = 0; level < 21; ++level) {  // 21 times 201 characters: past PATH_MAX
+    ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+    int deeper = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = deeper;
+  }
+  const std::pair<const char *, std::string> files[] = {
+      {"halmere02.ini", kDefaultSettings}, {"halmere02a.dol", image_bytes(kImageSize)}};
+  for (const auto &[file, contents] : files) {
+    int out = openat(fd, file, O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(write(out, contents.data(), contents.size()), static_cast<ssize_t>(contents.size()));
+    close(out);
+  }
+  expect_outcome(run([&] { (void)!fchdir(fd); }), 1, kNoDirectory);
+  std::string image(kImageSize + 1, '\0');
+  int in = openat(fd, "halmere02a.dol", O_RDONLY);
+  image.resize(static_cast<std::size_t>(read(in, image.data(), image.size())));
+  EXPECT_TRUE(same_image(image, image_bytes(kImageSize)));
+  close(in);
+  close(fd);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  testing::InitGoogleTest(&argc, argv);
+  int i = 1;
+  for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+    windows_build = windows_build || std::strcmp(argv[i], "--windows") == 0;
+  }
+  program_command.assign(argv + std::min(i + 1, argc), argv + argc);
+  if (program_command.empty() && !GTEST_FLAG_GET(list_tests)) {
+    std::fprintf(stderr, "usage: %s [--windows] -- PROGRAM...\n", argv[0]);
+    return 2;
+  }
+  return RUN_ALL_TESTS();
+}
