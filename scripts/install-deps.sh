@@ -3,6 +3,10 @@
 # Usage: install-deps.sh [native]   (native: only what the Linux program needs)
 set -eu
 packages="cmake make g++ libgtest-dev"
+if [ "${1:-}" != native ]; then
+  # The Windows program is cross-built and tested under 32-bit Wine.
+  packages="$packages g++-mingw-w64-i686 wine wine32"
+fi
 missing=""
 for package in $packages; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
@@ -12,5 +16,8 @@ done
 echo "Installing:$missing"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
+case " $missing " in
+*" wine32 "*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
+esac
 $sudo apt-get update -q
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing

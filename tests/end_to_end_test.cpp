@@ -152,6 +152,7 @@ class EndToEnd : public testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root_ = pattern;
     work_ = root_ + "/work";
+    command_ = program_command;
     ASSERT_EQ(mkdir(work_.c_str(), 0755), 0);
   }
 
@@ -175,7 +176,7 @@ class EndToEnd : public testing::Test {
         prepare();
       }
       std::vector<char *> argv;
-      for (const std::string &word : program_command) {
+      for (const std::string &word : command_) {
         argv.push_back(const_cast<char *>(word.c_str()));
       }
       for (const std::string &word : arguments) {
@@ -258,6 +259,7 @@ class EndToEnd : public testing::Test {
 
   std::string root_;
   std::string work_;
+  std::vector<std::string> command_;
 };
 
 std::string missing(const std::string &key, const std::string &path) {
@@ -361,11 +363,16 @@ TEST_F(EndToEnd, AReadOnlyImageIsLeftAlone) {
   write_settings(kDefaultSettings);
   write_image();
   ASSERT_EQ(chmod(image_path().c_str(), 0444), 0);
-  // Root may write to any file, so the program runs as an unprivileged user.
+  // Root may write to any file, so the program runs as an unprivileged user, from a copy that
+  // user can reach wherever the build is.
   const passwd *nobody = getpwnam("nobody");
   if (geteuid() == 0) {
     ASSERT_NE(nobody, nullptr);
     ASSERT_EQ(chmod(root_.c_str(), 0755), 0);
+    std::string copy = root_ + "/program";
+    write_file(copy, read_file(command_.back()));
+    ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
+    command_.back() = copy;
   }
   const char *unprivileged_prefix = std::getenv("NETCFG_E2E_UNPRIVILEGED_WINEPREFIX");
   expect_failure_changes_nothing(kUnableToOpen, [&] {

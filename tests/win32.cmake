@@ -1,0 +1,26 @@
+# The Windows build is tested under Wine: the end-to-end cases through a Linux build's test
+# program, which runs the .exe with wine, and the settings reader against Windows' own lookup.
+set(NETCFG_E2E_HARNESS "${PROJECT_SOURCE_DIR}/build/native/tests/end_to_end_test"
+    CACHE FILEPATH "The end-to-end test program of a Linux build")
+set(wine_prefix ${CMAKE_CURRENT_BINARY_DIR}/wine-prefix)
+# The unprivileged user needs a prefix of its own, where it can reach it.
+set(unprivileged_prefix /tmp/halmere-netcfg-wine-nobody)
+set(wine_script ${CMAKE_CURRENT_SOURCE_DIR}/wine-prefix.sh)
+
+add_test(NAME win32.wine.start COMMAND sh ${wine_script} start ${wine_prefix} ${unprivileged_prefix})
+add_test(NAME win32.wine.stop COMMAND sh ${wine_script} stop ${wine_prefix} ${unprivileged_prefix})
+set_tests_properties(win32.wine.start PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(win32.wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+add_end_to_end_tests(win32 ${NETCFG_E2E_HARNESS} --windows -- wine $<TARGET_FILE:halmere-netcfg>)
+
+add_executable(profile_compat_test profile_compat_test.cpp profile_compat_corpus.cpp)
+target_link_libraries(profile_compat_test PRIVATE profile_reader)
+target_link_options(profile_compat_test PRIVATE -static)
+add_test(NAME win32.profile_compat COMMAND profile_compat_test)
+
+get_property(all_tests DIRECTORY PROPERTY TESTS)
+list(FILTER all_tests EXCLUDE REGEX "^win32\\.wine\\.")
+set_tests_properties(${all_tests} PROPERTIES
+  FIXTURES_REQUIRED wine
+  ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${wine_prefix};NETCFG_E2E_UNPRIVILEGED_WINEPREFIX=${unprivileged_prefix}")
