@@ -291,10 +291,35 @@ const char *next_line_break(LineBreaks *breaks, const char *from, const char *en
                                                                : breaks->next_carriage_return;
 }
 
+// Outside the section looked for, only section headers matter, and '[' seldom stands anywhere
+// else: so the text is searched for '[', and each one found is checked to start its line.
+// Returns where the header found starts, or `end` with the state for the text that follows.
+const char *skip_to_header(Lookup *lookup, const char *text, const char *end) {
+  bool text_at_line_start = lookup->state == kLineStart;
+  for (const char *from = text;;) {
+    const char *bracket = find_or_end(from, end, '[');
+    const char *line_start = bracket;
+    while (line_start > text && is_blank(line_start[-1])) {
+      --line_start;
+    }
+    bool starts_line = line_start == text ? text_at_line_start : is_line_break(line_start[-1]);
+    if (bracket == end || starts_line) {
+      lookup->state = starts_line ? kLineStart : kSkipLine;
+      return bracket;
+    }
+    from = bracket + 1;
+  }
+}
+
 void scan_text(Lookup *lookup, const char *text, const char *end) {
   LineBreaks breaks{nullptr, nullptr};
   while (text < end && !lookup->done) {
-    if (lookup->state == kSkipLine) {
+    if (!lookup->in_section && (lookup->state == kLineStart || lookup->state == kSkipLine)) {
+      text = skip_to_header(lookup, text, end);
+      if (text != end) {
+        step(lookup, *text++);
+      }
+    } else if (lookup->state == kSkipLine) {
       const char *line_break = next_line_break(&breaks, text, end);
       if (line_break != end) {
         lookup->state = kLineStart;

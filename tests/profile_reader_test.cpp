@@ -206,6 +206,8 @@ TEST_F(ProfileReader, LinesStraddlingReadsAreReadWhole) {
     EXPECT_EQ(lookup(padding + key_line), found("1.2.3.4")) << "key line at " << before;
     std::string header_at = ";" + std::string(before - 2, 'p') + "\n";
     EXPECT_EQ(lookup(header_at + "\t[ NETWORK ]\r\n" + key_line), found("1.2.3.4"));
+    EXPECT_EQ(lookup(header_at + "  x  [NETWORK]\n" + key_line), kNotFound);
+    EXPECT_EQ(lookup(header_at + "\0 [NETWORK]\n"s + key_line), kNotFound);
   }
 }
 
