@@ -1,7 +1,6 @@
 // The platform layer for Windows: the system's own profile lookup and the sockets library's
 // address conversion.
-#include <windows.h>
-#include <winsock2.h>
+#include <winsock2.h>  // also declares what windows.h does
 
 #include <cstring>
 

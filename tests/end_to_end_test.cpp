@@ -28,6 +28,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 std::vector<std::string> program_command;
 bool windows_build = false;
 
@@ -304,51 +306,93 @@ TEST_F(EndToEnd, AddressTextsAreReadAsTheSocketsLibraryReadsThem) {
   }
 }
 
-TEST_F(EndToEnd, TheFirstMissingOrEmptyKeyIsNamedAndNothingIsTouched) {
+// Each way a value can be unusable, for each key in turn, the other two being good.
+TEST_F(EndToEnd, EveryUnusableValueIsNamedWithItsKeyAndNothingIsTouched) {
+  write_image();
+  const std::string path = settings_path();
+  const char *const good[] = {"192.168.0.50", "192.168.0.1", "255.255.255.0"};
+  const char *const keys[] = {"GCIP", "GATEWAY", "NETMASK"};
+  struct Unusable {
+    const char *value;  // nullptr: the key is absent
+    const char *shown;  // the text in the message; nullptr: reported as missing
+  };
+  const Unusable unusable[] = {
+      {nullptr, nullptr},
+      {"", nullptr},
+      {" \t\v ", nullptr},
+      {"\"\"", nullptr},
+      {"\"  \"", "  "},
+      {"router.local", "router.local"},
+      {"192.168.0.256", "192.168.0.256"},
+      {"255.255.255.0.", "255.255.255.0."},
+      {"'192.168.0.50", "'192.168.0.50"},
+      {"-1.2.3.4", "-1.2.3.4"},
+      {"10.0.0.1.2.3.4.5.6.7.8", "10.0.0.1.2.3.4.5.6."},  // as read: cut at 19 characters
+  };
+  for (int k = 0; k < 3; ++k) {
+    for (const Unusable &bad : unusable) {
+      std::string contents = "[NETWORK]\n";
+      for (int other = 0; other < 3; ++other) {
+        const char *value = other == k ? bad.value : good[other];
+        contents += value ? std::string(keys[other]) + "=" + value + "\n" : "";
+      }
+      SCOPED_TRACE(contents);
+      write_settings(contents);
+      expect_failure_changes_nothing(bad.shown ? invalid(bad.shown, keys[k], path)
+                                               : missing(keys[k], path));
+    }
+  }
+}
+
+TEST_F(EndToEnd, TheFirstProblemInLookupOrderIsTheOneReported) {
+  write_image();
+  const std::string path = settings_path();
+  const std::pair<std::string, std::string> cases[] = {
+      {"[NETWORK]\n", missing("GCIP", path)},
+      {"[NETWORK]\nNETMASK=x\nGCIP=y\n", missing("GATEWAY", path)},
+      {"[NETWORK]\nGCIP=router.local\nGATEWAY=192.168.0.1\n", missing("NETMASK", path)},
+      {settings("x", "192.168.0.1", "y"), invalid("x", "GCIP", path)},
+      {settings("192.168.0.50", "x", "y"), invalid("x", "GATEWAY", path)},
+  };
+  for (const auto &[contents, outcome] : cases) {
+    write_settings(contents);
+    expect_failure_changes_nothing(outcome);
+  }
+}
+
+TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
   write_image();
   const std::string path = settings_path();
   expect_failure_changes_nothing(missing("GCIP", path));  // no settings file at all
-  const std::pair<std::string, std::string> cases[] = {
-      {"", "GCIP"},
-      {"[OTHER]\nGCIP=1.2.3.4\nGATEWAY=1.2.3.4\nNETMASK=1.2.3.4\n", "GCIP"},
-      {"[NETWORK]\nGCIP=192.168.0.50\n", "GATEWAY"},
-      {"[NETWORK]\nGCIP=192.168.0.50\nGATEWAY=192.168.0.1\n", "NETMASK"},
-      {settings("192.168.0.50", "", "255.255.255.0"), "GATEWAY"},
-      {settings("192.168.0.50", "192.168.0.1", " \t "), "NETMASK"},
-      {settings("''", "192.168.0.1", "255.255.255.0"), "GCIP"},
-      {"[NETWORK]\nGCIP=router.local\nGATEWAY=192.168.0.1\n", "NETMASK"},
-      {std::string("\x01\xFF\xFE\x00junk\x00\r\x7F", 11), "GCIP"},
+  const std::string files[] = {
+      "",
+      "[OTHER]\nGCIP=1.2.3.4\nGATEWAY=1.2.3.4\nNETMASK=1.2.3.4\n",
+      "\x01\xFF\xFE\x00junk\x00\r\x7F\x80[NETWORK"s,
+      "[NET\0WORK]\n"s + (kDefaultSettings + 10),
   };
-  for (const auto &[contents, key] : cases) {
-    SCOPED_TRACE(contents);
+  for (const std::string &contents : files) {
     write_settings(contents);
-    expect_failure_changes_nothing(missing(key, path));
+    expect_failure_changes_nothing(missing("GCIP", path));
   }
   unlink((work_ + "/halmere02.ini").c_str());
   ASSERT_EQ(mkdir((work_ + "/halmere02.ini").c_str(), 0755), 0);
   expect_failure_changes_nothing(missing("GCIP", path));
 }
 
-TEST_F(EndToEnd, AnInvalidAddressIsRefusedBeforeTheImageIsTouched) {
-  write_image();
-  const std::string path = settings_path();
-  const std::pair<std::string, std::string> cases[] = {
-      {settings("router.local", "192.168.0.1", "255.255.255.0"),
-       invalid("router.local", "GCIP", path)},
-      {settings("192.168.0.50", "192.168.0.256", "255.255.255.0"),
-       invalid("192.168.0.256", "GATEWAY", path)},
-      {settings("192.168.0.50", "192.168.0.1", "255.255.255.0."),
-       invalid("255.255.255.0.", "NETMASK", path)},
-      {settings("x", "192.168.0.1", "y"), invalid("x", "GCIP", path)},
-      {settings("'192.168.0.50", "192.168.0.1", "255.255.255.0"),
-       invalid("'192.168.0.50", "GCIP", path)},
-      // The text shown is the text as read: cut at 19 characters.
-      {settings("10.0.0.1.2.3.4.5.6.7.8", "192.168.0.1", "255.255.255.0"),
-       invalid("10.0.0.1.2.3.4.5.6.", "GCIP", path)},
+TEST_F(EndToEnd, SettingsFilesOfAnySizeAreRead) {
+  const std::string mebibyte(1 << 20, 'x');
+  std::string huge;
+  for (int host = 0; huge.size() < (64u << 20) - 200; ++host) {
+    huge +=
+        "[HOST" + std::to_string(host) + "]\r\nGCIP=10.0.0.1\r\n; spare\r\nNETMASK=255.0.0.0\r\n";
+  }
+  const std::string files[] = {
+      huge + kDefaultSettings,
+      ";" + mebibyte + "\n" + kDefaultSettings + "LONG=" + mebibyte + "\n",
+      "[NETWORK]\nGCIP=192.168.0.50\0.7\nGATEWAY=192.168.0.1\0\nNETMASK=255.255.255.0\n"s,
   };
-  for (const auto &[contents, outcome] : cases) {
-    write_settings(contents);
-    expect_failure_changes_nothing(outcome);
+  for (const std::string &contents : files) {
+    EXPECT_EQ(block_written(contents), kDefaultBlock);
   }
 }
 
