@@ -4,8 +4,9 @@
 set -eu
 packages="cmake make g++ libgtest-dev"
 if [ "${1:-}" != native ]; then
-  # The Windows program is cross-built and tested under 32-bit Wine.
-  packages="$packages g++-mingw-w64-i686 wine wine32"
+  # The Windows program is cross-built and tested under 32-bit Wine; the sanitizer and fuzzing
+  # builds use clang, and the code checks clang-format and clang-tidy.
+  packages="$packages g++-mingw-w64-i686 wine wine32 clang libclang-rt-dev clang-format clang-tidy"
 fi
 missing=""
 for package in $packages; do

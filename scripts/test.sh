@@ -1,12 +1,15 @@
 #!/bin/sh
-# Installs what is missing, builds the Linux and the Windows program, and runs every test: the
-# Windows program's under Wine.
+# Installs what is missing, then builds and runs every test: the Linux program's, the same under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows program's under Wine, a bounded
+# fuzzing run of the settings reader, and the code checks.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
-for preset in native win32; do
+for preset in native asan win32 fuzz; do
   cmake --preset $preset
   cmake --build --preset $preset -j2
 done
-ctest --preset native -j2
-ctest --preset win32 -j2
+for preset in native asan win32 fuzz; do
+  ctest --preset $preset -j2
+done
+sh scripts/check-code.sh

@@ -23,6 +23,7 @@ char text_chunk[kProfileReadChunk / 2];
 struct TextSource {
   FILE *file;
   bool at_start;
+  bool at_end;  // a short read has been seen
   Encoding encoding;
   int pending_byte;  // first byte of a UTF-16 unit split between chunks, or -1
   bool after_high_surrogate;
@@ -83,7 +84,11 @@ std::size_t decode_utf16(TextSource *source, std::size_t from, std::size_t to) {
 
 // Reads the next piece of the file as single-byte text. Returns false at its end or on an error.
 bool read_text(TextSource *source, const char **text, std::size_t *length) {
+  if (source->at_end) {
+    return false;
+  }
   std::size_t got = std::fread(raw_chunk, 1, sizeof raw_chunk, source->file);
+  source->at_end = got < sizeof raw_chunk;
   if (got == 0) {
     return false;
   }
@@ -351,7 +356,9 @@ unsigned long read_profile_string(const char *section, const char *key, char *va
   if (!file) {
     return 0;
   }
-  TextSource source{file, true, kSingleByte, -1, false};
+  // Reads go straight into the chunk buffer: the stream needs no buffer of its own.
+  (void)std::setvbuf(file, nullptr, _IONBF, 0);
+  TextSource source{file, true, false, kSingleByte, -1, false};
   Lookup lookup{};
   lookup.section = section;
   lookup.key = key;
@@ -362,7 +369,7 @@ unsigned long read_profile_string(const char *section, const char *key, char *va
     scan_text(&lookup, text, text + length);
   }
   bool read_failed = std::ferror(file) != 0;
-  std::fclose(file);
+  (void)std::fclose(file);  // read only: closing cannot lose anything
   if (!lookup.done) {
     finish_lookup(&lookup);  // the end of the file ends the last line
   }

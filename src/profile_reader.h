@@ -5,8 +5,14 @@
 
 #include <cstddef>
 
-// Bytes read from the file at a time; a UTF-16 file decodes to half as many characters.
-constexpr std::size_t kProfileReadChunk = 64 * 1024;
+// Bytes read from the file at a time; a UTF-16 file decodes to half as many characters. The
+// fuzzing build makes it small, so that short inputs cross many chunk boundaries.
+#ifndef PROFILE_READ_CHUNK
+#define PROFILE_READ_CHUNK 65536
+#endif
+constexpr std::size_t kProfileReadChunk = PROFILE_READ_CHUNK;
+static_assert(kProfileReadChunk >= 4 && kProfileReadChunk % 2 == 0,
+              "a chunk holds any byte order mark and whole UTF-16 units");
 
 // Same contract as lookup_setting in platform.h. `section` and `key` must hold no blanks.
 unsigned long read_profile_string(const char *section, const char *key, char *value,
