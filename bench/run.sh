@@ -23,8 +23,8 @@ program=$(pwd)/build/native/halmere-netcfg
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/small" "$work/big"
-printf '[NETWORK]\nGCIP=192.168.0.50\nGATEWAY=192.168.0.1\nNETMASK=255.255.255.0\n; padding to 100\n' \
-  >"$work/small/halmere02.ini"
+settings='[NETWORK]\nGCIP=192.168.0.50\nGATEWAY=192.168.0.1\nNETMASK=255.255.255.0\n'
+printf "$settings; %027d\n" 0 >"$work/small/halmere02.ini" # 100 bytes
 awk 'BEGIN {
   target = 64 * 1024 * 1024 - 80
   for (host = 0; size < target; host++) {
