@@ -18,6 +18,7 @@ constexpr std::size_t kAddressTextCapacity = 20;
 constexpr long kNetworkBlockOffset = 0x16DE0;
 constexpr std::size_t kAddressSize = 4;
 constexpr std::size_t kNetworkBlockSize = 3 * kAddressSize;
+constexpr unsigned long long kNetworkBlockEnd = kNetworkBlockOffset + kNetworkBlockSize;
 
 struct NetworkSettings {
   // The directory, one separator and the file name.
@@ -31,6 +32,9 @@ struct NetworkSettings {
 
 // Prints the banner, reads the settings, patches the image; returns the exit status.
 int run_utility();
+
+// Prints a message, formatted as printf does, on standard output.
+void print_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Fills the settings from the settings file in the current directory. Returns only when all
 // three addresses were found and converted; otherwise prints why and ends the run with status 1.

@@ -2,48 +2,63 @@
 #include <cstdio>
 
 #include "netcfg.h"
+#include "platform.h"
 
 namespace {
 
-constexpr long kNetworkBlockEnd = kNetworkBlockOffset + static_cast<long>(kNetworkBlockSize);
-
-// Only the length is checked: a file that ends before the block would be extended, which
-// cannot be what anyone wants of an executable image.
-bool holds_network_block(FILE *image) {
-  return std::fseek(image, kNetworkBlockEnd - 1, SEEK_SET) == 0 && std::fgetc(image) != EOF;
+bool read_network_block(FILE *image, unsigned char *block) {
+  return std::fseek(image, kNetworkBlockOffset, SEEK_SET) == 0 &&
+         std::fread(block, 1, kNetworkBlockSize, image) == kNetworkBlockSize;
 }
 
-// The flush matters should the stream be buffered after all: not every C library's close
-// reports a failed flush.
+// Done only when the block is on the storage device.
 bool write_network_block(FILE *image, const unsigned char *block) {
+  std::clearerr(image);
   return std::fseek(image, kNetworkBlockOffset, SEEK_SET) == 0 &&
          std::fwrite(block, 1, kNetworkBlockSize, image) == kNetworkBlockSize &&
-         std::fflush(image) == 0;
+         flush_to_device(image);
+}
+
+void close_and_report(FILE *image, const char *format) {
+  (void)std::fclose(image);  // nothing of ours is left to lose
+  print_message(format, kImageFileName);
 }
 
 }  // namespace
 
 int patch_network_block(const NetworkSettings &settings) {
-  // "rb+" never creates the image and never truncates it.
-  FILE *image = std::fopen(kImageFileName, "rb+");
-  if (!image) {
-    std::printf("Unable to open %s for update\n", kImageFileName);
+  // Never created, never truncated, and only a regular file: a device or a pipe is no image.
+  FILE *image = open_for_update(kImageFileName);
+  unsigned long long size = 0;
+  if (!image || !get_file_size(image, &size)) {
+    if (image) {
+      (void)std::fclose(image);
+    }
+    print_message("Unable to open %s for update\n", kImageFileName);
     return kExitFailure;
   }
-  // Unbuffered, so that no more of the image is read than the block's last byte, and the block
-  // is written with a single write; a saving, not a need.
-  (void)std::setvbuf(image, nullptr, _IONBF, 0);
-  if (!holds_network_block(image)) {
-    (void)std::fclose(image);  // nothing was written, so nothing can be lost
-    std::printf("%s is too short to hold the network block\n", kImageFileName);
+  // A file that ends before the block would be extended, which cannot be what anyone wants of
+  // an executable image.
+  if (size < kNetworkBlockEnd) {
+    close_and_report(image, "%s is too short to hold the network block\n");
     return kExitFailure;
   }
-  bool written = write_network_block(image, settings.network_block);
-  bool closed = std::fclose(image) == 0;
-  if (!written || !closed) {
-    std::printf("Unable to write network information to %s\n", kImageFileName);
+  // The block is written whole or not at all: a write that a file size limit would cut short is
+  // not begun, and one that still fails part-way has the bytes it replaced put back.
+  unsigned char original[kNetworkBlockSize];
+  if (!may_write_up_to(kNetworkBlockEnd) || !read_network_block(image, original)) {
+    close_and_report(image, "Unable to write network information to %s\n");
     return kExitFailure;
   }
-  std::printf("Network information updated successfully\n");
+  if (!write_network_block(image, settings.network_block)) {
+    (void)write_network_block(image, original);
+    close_and_report(image, "Unable to write network information to %s\n");
+    return kExitFailure;
+  }
+  if (std::fclose(image) != 0) {
+    print_message("Unable to write network information to %s\n", kImageFileName);
+    return kExitFailure;
+  }
+  print_message("Network information updated successfully\n");
   return kExitSuccess;
 }

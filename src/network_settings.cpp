@@ -16,7 +16,7 @@ constexpr char kSection[] = "NETWORK";
 
 void build_settings_path(char *path, std::size_t capacity) {
   if (!get_current_directory(path, capacity - 1 - sizeof kSettingsFileName)) {
-    std::printf("Unable to determine the current directory\n");
+    print_message("Unable to determine the current directory\n");
     fail();
   }
   std::size_t length = std::strlen(path);
@@ -26,11 +26,20 @@ void build_settings_path(char *path, std::size_t capacity) {
   std::memcpy(path + length + 1, kSettingsFileName, sizeof kSettingsFileName);
 }
 
-void look_up_address(const char *key, char (&text)[kAddressTextCapacity],
-                     const char *settings_path) {
-  if (lookup_setting(kSection, key, text, kAddressTextCapacity, settings_path) == 0) {
-    report_missing_key(key, settings_path);
+// A value is shown with its control characters escaped, so that it cannot rewrite the terminal
+// it is shown on.
+void escape_controls(const char *text, char (&shown)[4 * kAddressTextCapacity]) {
+  std::size_t length = 0;
+  for (; *text; ++text) {
+    unsigned char c = static_cast<unsigned char>(*text);
+    if (c < 0x20 || c == 0x7F) {
+      (void)std::snprintf(shown + length, sizeof shown - length, "\\x%02X", c);
+      length += 4;
+    } else {
+      shown[length++] = *text;
+    }
   }
+  shown[length] = '\0';
 }
 
 // A value that is no address is refused here, before the image is touched, rather than written
@@ -38,7 +47,9 @@ void look_up_address(const char *key, char (&text)[kAddressTextCapacity],
 void convert_or_report(const char *key, const char *text, const char *settings_path,
                        unsigned char *octets) {
   if (!convert_address(text, octets)) {
-    std::printf("Invalid address \"%s\" for %s in %s\n", text, key, settings_path);
+    static char shown[4 * kAddressTextCapacity];
+    escape_controls(text, shown);
+    print_message("Invalid address \"%s\" for %s in %s\n", shown, key, settings_path);
     fail();
   }
 }
@@ -46,16 +57,31 @@ void convert_or_report(const char *key, const char *text, const char *settings_p
 }  // namespace
 
 void report_missing_key(const char *key, const char *settings_path) {
-  std::printf("Unable to locate %s in %s\n", key, settings_path);
+  print_message("Unable to locate %s in %s\n", key, settings_path);
   fail();
 }
 
 void read_network_settings(NetworkSettings *settings) {
   build_settings_path(settings->settings_path, sizeof settings->settings_path);
   const char *path = settings->settings_path;
-  look_up_address("GCIP", settings->gcip, path);
-  look_up_address("GATEWAY", settings->gateway, path);
-  look_up_address("NETMASK", settings->netmask, path);
+  SettingLookup lookups[] = {{"GCIP", settings->gcip, kAddressTextCapacity, 0},
+                             {"GATEWAY", settings->gateway, kAddressTextCapacity, 0},
+                             {"NETMASK", settings->netmask, kAddressTextCapacity, 0}};
+  switch (lookup_settings(kSection, lookups, 3, path)) {
+    case kSettingsRead:
+      break;
+    case kSettingsPathTooLong:
+      print_message("Unable to read %s: the path is longer than Windows allows\n", path);
+      fail();
+    case kSettingsKeptChanging:
+      print_message("Unable to read %s: it kept changing while it was read\n", path);
+      fail();
+  }
+  for (const SettingLookup &lookup : lookups) {
+    if (lookup.count == 0) {
+      report_missing_key(lookup.key, path);
+    }
+  }
 
   // The image holds the mask first, then the gateway, then the own address.
   unsigned char *block = settings->network_block;

@@ -5,8 +5,9 @@
 //   a line starting with ';' is a comment; other lines are split at their first '=';
 // - only the first section of the name is searched, and its first line with the key wins;
 // - one pair of matching outer quotes is removed from a value;
-// - a file starting with a UTF-16 byte order mark is decoded, a UTF-8 one skipped.
-// Names are compared ignoring ASCII case.
+// - a file starting with a UTF-16 byte order mark is decoded to UTF-8, and its values are cut
+//   to whole characters; a UTF-8 one is skipped, and other files' bytes are taken as they are.
+// Names are compared ignoring ASCII case. All the keys are looked up in one pass over the file.
 #include "profile_reader.h"
 
 #include <cstdio>
@@ -16,17 +17,18 @@ namespace {
 
 enum Encoding { kSingleByte, kUtf16LittleEndian, kUtf16BigEndian };
 
-// The file is read a chunk at a time into raw_chunk; UTF-16 is decoded into text_chunk.
+// The file is read a chunk at a time into raw_chunk; UTF-16 is decoded into text_chunk, at most
+// three bytes a unit, with room for a surrogate pair split between chunks and a U+FFFD at the end.
 unsigned char raw_chunk[kProfileReadChunk];
-char text_chunk[kProfileReadChunk / 2];
+char text_chunk[kProfileReadChunk / 2 * 3 + 8];
 
 struct TextSource {
   FILE *file;
   bool at_start;
   bool at_end;  // a short read has been seen
   Encoding encoding;
-  int pending_byte;  // first byte of a UTF-16 unit split between chunks, or -1
-  bool after_high_surrogate;
+  int pending_byte;         // first byte of a UTF-16 unit split between chunks, or -1
+  unsigned high_surrogate;  // a high surrogate waiting for its low one, or 0
 };
 
 bool is_blank(char c) {
@@ -59,7 +61,41 @@ std::size_t detect_encoding(TextSource *source, std::size_t length) {
   return starts_with(raw_chunk, length, "\xEF\xBB\xBF") ? 3 : 0;
 }
 
-// Characters above 0xFF become '?', a surrogate pair a single one.
+bool is_high_surrogate(unsigned unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool is_low_surrogate(unsigned unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+std::size_t put_utf8(unsigned code_point, char *out) {
+  auto byte = [](unsigned bits) { return static_cast<char>(bits); };
+  if (code_point < 0x80) {
+    out[0] = byte(code_point);
+    return 1;
+  }
+  if (code_point < 0x800) {
+    out[0] = byte(0xC0 | code_point >> 6);
+    out[1] = byte(0x80 | (code_point & 0x3F));
+    return 2;
+  }
+  if (code_point < 0x10000) {
+    out[0] = byte(0xE0 | code_point >> 12);
+    out[1] = byte(0x80 | (code_point >> 6 & 0x3F));
+    out[2] = byte(0x80 | (code_point & 0x3F));
+    return 3;
+  }
+  out[0] = byte(0xF0 | code_point >> 18);
+  out[1] = byte(0x80 | (code_point >> 12 & 0x3F));
+  out[2] = byte(0x80 | (code_point >> 6 & 0x3F));
+  out[3] = byte(0x80 | (code_point & 0x3F));
+  return 4;
+}
+
+constexpr unsigned kReplacementCharacter = 0xFFFD;
+
+// Decodes UTF-16 to UTF-8; a surrogate without its partner becomes U+FFFD.
 std::size_t decode_utf16(TextSource *source, std::size_t from, std::size_t to) {
   std::size_t decoded = 0;
   for (std::size_t i = from; i < to; ++i) {
@@ -71,13 +107,26 @@ std::size_t decode_utf16(TextSource *source, std::size_t from, std::size_t to) {
                         ? static_cast<unsigned>(source->pending_byte) | raw_chunk[i] << 8
                         : static_cast<unsigned>(source->pending_byte) << 8 | raw_chunk[i];
     source->pending_byte = -1;
-    bool low_surrogate = unit >= 0xDC00 && unit <= 0xDFFF;
-    if (source->after_high_surrogate && low_surrogate) {
-      source->after_high_surrogate = false;
+    unsigned high = source->high_surrogate;
+    source->high_surrogate = 0;
+    if (high && is_low_surrogate(unit)) {
+      unsigned code_point = 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00);
+      decoded += put_utf8(code_point, text_chunk + decoded);
       continue;
     }
-    source->after_high_surrogate = unit >= 0xD800 && unit <= 0xDBFF;
-    text_chunk[decoded++] = unit <= 0xFF ? static_cast<char>(unit) : '?';
+    if (high) {
+      decoded += put_utf8(kReplacementCharacter, text_chunk + decoded);
+    }
+    if (is_high_surrogate(unit)) {
+      source->high_surrogate = unit;
+    } else {
+      decoded +=
+          put_utf8(is_low_surrogate(unit) ? kReplacementCharacter : unit, text_chunk + decoded);
+    }
+  }
+  if (source->at_end && source->high_surrogate) {
+    source->high_surrogate = 0;
+    decoded += put_utf8(kReplacementCharacter, text_chunk + decoded);
   }
   return decoded;
 }
@@ -89,7 +138,7 @@ bool read_text(TextSource *source, const char **text, std::size_t *length) {
   }
   std::size_t got = std::fread(raw_chunk, 1, sizeof raw_chunk, source->file);
   source->at_end = got < sizeof raw_chunk;
-  if (got == 0) {
+  if (got == 0 && !source->high_surrogate) {
     return false;
   }
   std::size_t skip = 0;
@@ -146,6 +195,7 @@ struct ValueCollector {
   unsigned long seen;     // characters since the first, trailing blanks included
   unsigned long trimmed;  // characters up to the last non-blank
   char last_non_blank;
+  bool whole_characters;  // the text is UTF-8 decoded from UTF-16: never cut inside a character
 };
 
 void collect_value(ValueCollector *value, const char *from, const char *to) {
@@ -174,6 +224,21 @@ void collect_value(ValueCollector *value, const char *from, const char *to) {
   value->seen += length;
 }
 
+// The length of the longest run of whole characters at the start of `text`, which is valid UTF-8
+// but may end inside a character.
+unsigned long whole_utf8_prefix(const char *text, unsigned long length) {
+  unsigned long lead = length;
+  while (lead > 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) {
+    --lead;
+  }
+  if (lead == 0) {
+    return 0;
+  }
+  unsigned char first = static_cast<unsigned char>(text[lead - 1]);
+  unsigned long size = first < 0x80 ? 1 : first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
+  return lead - 1 + size <= length ? length : lead - 1;
+}
+
 unsigned long finish_value(ValueCollector *value) {
   unsigned long limit = value->buffer_capacity - 1;
   char first = value->first;
@@ -188,6 +253,9 @@ unsigned long finish_value(ValueCollector *value) {
       std::memmove(value->buffer + 1, value->buffer, count - 1);
       value->buffer[0] = first;
     }
+  }
+  if (value->whole_characters) {
+    count = whole_utf8_prefix(value->buffer, count);
   }
   value->buffer[count] = '\0';
   return count;
@@ -346,36 +414,59 @@ void scan_text(Lookup *lookup, const char *text, const char *end) {
 
 }  // namespace
 
+void read_profile_strings(FILE *file, const char *section, SettingLookup *lookups,
+                          std::size_t count) {
+  static Lookup states[kMaxProfileKeys];
+  count = count < kMaxProfileKeys ? count : kMaxProfileKeys;
+  for (std::size_t i = 0; i < count; ++i) {
+    SettingLookup &wanted = lookups[i];
+    wanted.count = 0;
+    if (wanted.capacity > 0) {
+      wanted.value[0] = '\0';
+    }
+    states[i] = Lookup{};
+    states[i].section = section;
+    states[i].key = wanted.key;
+    states[i].value = ValueCollector{wanted.value, wanted.capacity, '\0', 0, 0, '\0', false};
+    states[i].done = wanted.capacity == 0;
+  }
+  TextSource source{file, true, false, kSingleByte, -1, 0};
+  const char *text;
+  std::size_t length;
+  for (bool pending = true; pending && read_text(&source, &text, &length);) {
+    pending = false;
+    for (std::size_t i = 0; i < count; ++i) {
+      states[i].value.whole_characters = source.encoding != kSingleByte;
+      scan_text(&states[i], text, text + length);
+      pending = pending || !states[i].done;
+    }
+  }
+  bool read_failed = std::ferror(file) != 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!states[i].done) {
+      finish_lookup(&states[i]);  // the end of the file ends the last line
+    }
+    if (!read_failed) {
+      lookups[i].count = states[i].count;
+    } else if (lookups[i].capacity > 0) {
+      lookups[i].value[0] = '\0';
+    }
+  }
+}
+
 unsigned long read_profile_string(const char *section, const char *key, char *value,
                                   unsigned long capacity, const char *path) {
-  if (capacity == 0) {
-    return 0;
+  SettingLookup lookup{key, value, capacity, 0};
+  if (capacity > 0) {
+    value[0] = '\0';
   }
-  value[0] = '\0';
   FILE *file = std::fopen(path, "rb");
   if (!file) {
     return 0;
   }
   // Reads go straight into the chunk buffer: the stream needs no buffer of its own.
   (void)std::setvbuf(file, nullptr, _IONBF, 0);
-  TextSource source{file, true, false, kSingleByte, -1, false};
-  Lookup lookup{};
-  lookup.section = section;
-  lookup.key = key;
-  lookup.value = ValueCollector{value, capacity, '\0', 0, 0, '\0'};
-  const char *text;
-  std::size_t length;
-  while (!lookup.done && read_text(&source, &text, &length)) {
-    scan_text(&lookup, text, text + length);
-  }
-  bool read_failed = std::ferror(file) != 0;
+  read_profile_strings(file, section, &lookup, 1);
   (void)std::fclose(file);  // read only: closing cannot lose anything
-  if (!lookup.done) {
-    finish_lookup(&lookup);  // the end of the file ends the last line
-  }
-  if (read_failed) {
-    value[0] = '\0';
-    return 0;
-  }
   return lookup.count;
 }

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
-// Bytes read from the file at a time; a UTF-16 file decodes to half as many characters. The
-// fuzzing build makes it small, so that short inputs cross many chunk boundaries.
+#include "platform.h"
+
+// Bytes read from the file at a time. The fuzzing build makes it small, so that short inputs
+// cross many chunk boundaries.
 #ifndef PROFILE_READ_CHUNK
 #define PROFILE_READ_CHUNK 65536
 #endif
@@ -14,6 +17,14 @@ constexpr std::size_t kProfileReadChunk = PROFILE_READ_CHUNK;
 static_assert(kProfileReadChunk >= 4 && kProfileReadChunk % 2 == 0,
               "a chunk holds any byte order mark and whole UTF-16 units");
 
-// Same contract as lookup_setting in platform.h. `section` and `key` must hold no blanks.
+// How many keys one pass over a file can look up.
+constexpr std::size_t kMaxProfileKeys = 4;
+
+// Looks up every key in `section` of `file`, read once from its start, with the contract of
+// lookup_settings in platform.h. Keys and section must hold no blanks; at most kMaxProfileKeys.
+void read_profile_strings(FILE *file, const char *section, SettingLookup *lookups,
+                          std::size_t count);
+
+// One key of the file at `path`, opened as it stands.
 unsigned long read_profile_string(const char *section, const char *key, char *value,
                                   unsigned long capacity, const char *path);

@@ -36,6 +36,7 @@ bool windows_build = false;
 constexpr long kBlockOffset = 0x16DE0;
 constexpr long kBlockEnd = kBlockOffset + 12;
 constexpr long kImageSize = 128 * 1024;
+constexpr unsigned kRunSeconds = 20;
 
 const char kDefaultSettings[] =
     "[NETWORK]\nGCIP=192.168.0.50\nGATEWAY=192.168.0.1\nNETMASK=255.255.255.0\n";
@@ -128,6 +129,8 @@ std::map<std::string, std::string> snapshot(const std::string &path) {
       entries[name] = std::string("link to ") + target;
     } else if (S_ISDIR(status.st_mode)) {
       entries[name] = "directory";
+    } else if (S_ISFIFO(status.st_mode)) {
+      entries[name] = "named pipe";
     } else {
       std::string contents = read_file(full);
       entries[name] = std::to_string(contents.size()) + " bytes, hash " +
@@ -162,9 +165,11 @@ class EndToEnd : public testing::Test {
     remove_tree(AT_FDCWD, root_.c_str());
   }
 
-  // Runs the program in `directory`; `prepare` runs in the child just before it starts.
+  // Runs the program in `directory`; `prepare` runs in the child just before it starts, `during`
+  // in the test while it runs. A run that hangs is ended by SIGALRM.
   RunResult run(const std::function<void()> &prepare = {}, const std::string &directory = "",
-                const std::vector<std::string> &arguments = {}) {
+                const std::vector<std::string> &arguments = {},
+                const std::function<void()> &during = {}) {
     std::string out_path = root_ + "/stdout", err_path = root_ + "/stderr";
     std::string where = directory.empty() ? work_ : directory;
     pid_t child = fork();
@@ -174,6 +179,7 @@ class EndToEnd : public testing::Test {
       if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(where.c_str()) != 0) {
         _exit(126);
       }
+      alarm(kRunSeconds);
       if (prepare) {
         prepare();
       }
@@ -187,6 +193,9 @@ class EndToEnd : public testing::Test {
       argv.push_back(nullptr);
       execvp(argv[0], argv.data());
       _exit(127);
+    }
+    if (during) {
+      during();
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -294,10 +303,14 @@ TEST_F(EndToEnd, AnImageEndingWithTheBlockIsLongEnough) {
 
 TEST_F(EndToEnd, AddressTextsAreReadAsTheSocketsLibraryReadsThem) {
   const std::pair<const char *, const char *> cases[] = {
-      {"192.168.1", "\xC0\xA8\x00\x01"},       {"10.258", "\x0A\x00\x01\x02"},
-      {"192.168.001.010", "\xC0\xA8\x01\x08"}, {"0x7f.1", "\x7F\x00\x00\x01"},
-      {"1.2.3.4 ; lab", "\x01\x02\x03\x04"},   {"255.255.255.255", "\xFF\xFF\xFF\xFF"},
-      {"\"10.0.0.1\"", "\x0A\x00\x00\x01"},    {"0.0.0.0", "\0\0\0\0"},
+      {"192.168.1", "\xC0\xA8\x00\x01"},           {"10.258", "\x0A\x00\x01\x02"},
+      {"192.168.001.010", "\xC0\xA8\x01\x08"},     {"0x7f.1", "\x7F\x00\x00\x01"},
+      {"1.2.3.4 ; lab", "\x01\x02\x03\x04"},       {"255.255.255.255", "\xFF\xFF\xFF\xFF"},
+      {"\"10.0.0.1\"", "\x0A\x00\x00\x01"},        {"0.0.0.0", "\0\0\0\0"},
+      {"0xffffffff", "\xFF\xFF\xFF\xFF"},          {"4294967295", "\xFF\xFF\xFF\xFF"},
+      {"037777777777", "\xFF\xFF\xFF\xFF"},        {"0377.0377.0377.0377", "\xFF\xFF\xFF\xFF"},
+      {"0xff.0xff.0xff.0xff", "\xFF\xFF\xFF\xFF"}, {"0xFF.255.255.255 x", "\xFF\xFF\xFF\xFF"},
+      {"255.16777215", "\xFF\xFF\xFF\xFF"},
   };
   for (const auto &[text, octets] : cases) {
     std::string expected(octets, 4);
@@ -328,6 +341,11 @@ TEST_F(EndToEnd, EveryUnusableValueIsNamedWithItsKeyAndNothingIsTouched) {
       {"'192.168.0.50", "'192.168.0.50"},
       {"-1.2.3.4", "-1.2.3.4"},
       {"10.0.0.1.2.3.4.5.6.7.8", "10.0.0.1.2.3.4.5.6."},  // as read: cut at 19 characters
+      {"4294967296", "4294967296"},
+      {"0x1ffffffff", "0x1ffffffff"},
+      {"255.255.255.0x100", "255.255.255.0x100"},
+      // Control characters are shown escaped, so that they cannot rewrite the terminal.
+      {"1\x1B[2K\x1B[1G\x1B[8m\x7F", "1\\x1B[2K\\x1B[1G\\x1B[8m\\x7F"},
   };
   for (int k = 0; k < 3; ++k) {
     for (const Unusable &bad : unusable) {
@@ -374,9 +392,19 @@ TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
     write_settings(contents);
     expect_failure_changes_nothing(missing("GCIP", path));
   }
-  unlink((work_ + "/halmere02.ini").c_str());
-  ASSERT_EQ(mkdir((work_ + "/halmere02.ini").c_str(), 0755), 0);
+  // What is no regular file is no settings file, and is not waited for nor read without end.
+  const std::string settings_file = work_ + "/halmere02.ini";
+  unlink(settings_file.c_str());
+  ASSERT_EQ(mkdir(settings_file.c_str(), 0755), 0);
   expect_failure_changes_nothing(missing("GCIP", path));
+  rmdir(settings_file.c_str());
+  ASSERT_EQ(mkfifo(settings_file.c_str(), 0644), 0);
+  expect_failure_changes_nothing(missing("GCIP", path));
+  for (const char *device : {"/dev/zero", "/dev/urandom"}) {
+    unlink(settings_file.c_str());
+    ASSERT_EQ(symlink(device, settings_file.c_str()), 0);
+    expect_failure_changes_nothing(missing("GCIP", path));
+  }
 }
 
 TEST_F(EndToEnd, SettingsFilesOfAnySizeAreRead) {
@@ -401,6 +429,15 @@ TEST_F(EndToEnd, AnImageThatCannotBeOpenedIsNeitherCreatedNorChanged) {
   expect_failure_changes_nothing(kUnableToOpen);
   ASSERT_EQ(mkdir(image_path().c_str(), 0755), 0);
   expect_failure_changes_nothing(kUnableToOpen);
+  // Only a regular file is an image: a pipe or a device is neither waited for nor written.
+  rmdir(image_path().c_str());
+  ASSERT_EQ(mkfifo(image_path().c_str(), 0644), 0);
+  expect_failure_changes_nothing(kUnableToOpen);
+  for (const char *device : {"/dev/zero", "/dev/null", "/dev/full"}) {
+    unlink(image_path().c_str());
+    ASSERT_EQ(symlink(device, image_path().c_str()), 0);
+    expect_failure_changes_nothing(kUnableToOpen);
+  }
 }
 
 TEST_F(EndToEnd, AReadOnlyImageIsLeftAlone) {
@@ -439,17 +476,21 @@ TEST_F(EndToEnd, AnImageTooShortForTheBlockIsLeftExactlyAsItWas) {
   }
 }
 
+// A file size limit before the block, or inside it: the block is written whole or not at all,
+// and the limit's signal ends nothing.
 TEST_F(EndToEnd, AFailedWriteIsReportedNeverAsSuccess) {
   write_settings(kDefaultSettings);
   write_image();
-  expect_failure_changes_nothing(kUnableToWrite, [] {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{kBlockOffset - 1, kBlockOffset - 1};
-    setrlimit(RLIMIT_FSIZE, &limit);
-  });
-  unlink(image_path().c_str());
-  ASSERT_EQ(symlink("/dev/full", image_path().c_str()), 0);
-  expect_failure_changes_nothing(kUnableToWrite);
+  for (rlim_t size : {kBlockOffset - 1, kBlockOffset + 6, kBlockEnd - 1}) {
+    SCOPED_TRACE(size);
+    expect_failure_changes_nothing(kUnableToWrite, [size] {
+      // Windows has no such signal, so its program cannot ignore it; under Wine it would end
+      // the run, as nothing can on Windows.
+      signal(SIGXFSZ, windows_build ? SIG_IGN : SIG_DFL);
+      rlimit limit{size, size};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    });
+  }
 }
 
 TEST_F(EndToEnd, TheSettingsPathIsTheFullOneEvenAtTheRoot) {

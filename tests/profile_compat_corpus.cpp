@@ -128,7 +128,11 @@ std::vector<CompatCase> written_cases() {
       utf16_big_endian(u"[NETWORK]\r\nGCIP=1.1.1.1\r\nGATEWAY=2.2.2.2\r\nNETMASK=3.3.3.3\r\n"),
       "\xEF\xBB\xBF[NETWORK]\n" + all,
       "\xEF\xBB\xBF\n[NETWORK]\n" + all,
-      network("GCIP=\xE9\xE8\nGATEWAY=\xFF\xFE\nNETMASK=\x80\n"),
+      utf16_little_endian(u"[NETWORK]\nGCIP=\u20ac\u65e5\U0001F600\nGATEWAY=\u041f\u0440\n"
+                          u"NETMASK=1\xD800.\xDC00\n"),
+      utf16_big_endian(u"[NETWORK]\nGCIP=\u65e5\u672c\nGATEWAY=" + std::u16string(6, u'\u65e5') +
+                       u"\n"),
+      network("GCIP=caf\xC3\xA9\nGATEWAY=\xE6\x97\xA5\xE6\x9C\xAC\n"),
       "[N\xC9TWORK]\n" + all,
       // NUL bytes
       network("GCIP=1.2\0.3.4\nGATEWAY=\0\nNETMASK=3\0\n"s),
@@ -156,6 +160,19 @@ std::vector<CompatCase> written_cases() {
   }
   // Wine's lookup differs from Windows' here; the answers are Wine's.
   const CompatCase wine_differs[] = {
+      // Under the UTF-8 code page, bytes that are not UTF-8 come back as U+FFFD; the reader keeps
+      // a file's bytes as they are.
+      {network("GCIP=\xE9\xE8\nGATEWAY=\xFF\xFE\nNETMASK=\x80\n"),
+       {"\xEF\xBF\xBD\xEF\xBF\xBD", "\xEF\xBF\xBD\xEF\xBF\xBD", "\xEF\xBF\xBD"}},
+      // A cut inside a character: Wine places the whole characters that fit but counts 19, and
+      // leaves the bytes between unwritten (shown as the X they were filled with).
+      {utf16_little_endian(u"[NETWORK]\nGCIP=" + std::u16string(10, u'\u00e9') +
+                           u"\nNETMASK=a\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\n"),
+       {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9X", "",
+        "a\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80XX"}},
+      // Wine gives one character less of a quoted value exactly 19 characters long.
+      {network("GCIP=\"001.002.003.0000004\"\nGATEWAY='12345678901234567890'\n"),
+       {"001.002.003.000000", "1234567890123456789", ""}},
       // A header without ']' is no header to Wine.
       {"[NETWORK\n" + all, {"", "", ""}},
       {"[NETWORK]\nGCIP=1\n[NETWORK\nGATEWAY=2\n", {"1", "2", ""}},

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "profile_reader.h"
@@ -58,7 +59,9 @@ int main() {
     bool case_failed = false;
     bool reader_differs_from_wine = false;
     for (int k = 0; k < 3; ++k) {
+      // Filled, so that a byte the lookup leaves unwritten shows.
       char ours[20], windows[20];
+      std::memset(windows, 'X', sizeof windows);
       unsigned long our_count = read_profile_string("NETWORK", kKeys[k], ours, 20, path.c_str());
       unsigned long windows_count =
           GetPrivateProfileStringA("NETWORK", kKeys[k], nullptr, windows, 20, path.c_str());

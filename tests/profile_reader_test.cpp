@@ -156,6 +156,13 @@ TEST_F(ProfileReader, ValuesAreCutAt19CharactersAfterTrimmingAndQuotes) {
 }
 
 TEST_F(ProfileReader, ByteOrderMarksAndUtf16) {
+  auto repeat = [](const std::string &text, int times) {
+    std::string repeated;
+    while (times-- > 0) {
+      repeated += text;
+    }
+    return repeated;
+  };
   EXPECT_EQ(lookup("\xEF\xBB\xBF[NETWORK]\nGCIP=1.2.3.4\n"), found("1.2.3.4"));
   auto utf16 = [](const std::u16string &text, bool little_endian) {
     std::string bytes = little_endian ? "\xFF\xFE" : "\xFE\xFF";
@@ -168,14 +175,27 @@ TEST_F(ProfileReader, ByteOrderMarksAndUtf16) {
   for (bool little_endian : {true, false}) {
     EXPECT_EQ(lookup(utf16(u"[NETWORK]\r\nGCIP=1.2.3.4\r\n", little_endian)), found("1.2.3.4"));
     EXPECT_EQ(lookup(utf16(u"[NETWORK]\nGCIP=\u00e9\u20ac\U0001F600x\n", little_endian)),
-              found("\xE9??x"));
+              found("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80x"))
+        << "decoded to UTF-8";
+    // Cut to the whole characters that fit in 19 bytes.
+    EXPECT_EQ(lookup(utf16(u"[NETWORK]\nGCIP=" + std::u16string(10, u'\u00e9'), little_endian)),
+              found(repeat("\xC3\xA9", 9)));
+    EXPECT_EQ(lookup(utf16(u"[NETWORK]\nGCIP=a\u65e5\u65e5\u65e5\u65e5\u65e5\u65e5\U0001F600",
+                           little_endian)),
+              found("a" + repeat("\xE6\x97\xA5", 6)));
+    EXPECT_EQ(lookup(utf16(u"[NETWORK]\nGCIP=1\xD800.\xDC00.\xD800", little_endian)),
+              found("1\xEF\xBF\xBD.\xEF\xBF\xBD.\xEF\xBF\xBD"))
+        << "unpaired surrogates";
     EXPECT_EQ(lookup(utf16(u"[NETWORK]\nGCIP=1.2\u0000.3.4\n", little_endian)), found("1.2"));
   }
   // The first read ends between the two halves of a surrogate pair.
   std::u16string padded = u"[NETWORK]\n;" + std::u16string(kProfileReadChunk / 2 - 19, u'p');
-  EXPECT_EQ(lookup(utf16(padded + u"\nGCIP=\U0001F600.\n", true)), found("?."));
+  EXPECT_EQ(lookup(utf16(padded + u"\nGCIP=\U0001F600.\n", true)), found("\xF0\x9F\x98\x80."));
   EXPECT_EQ(lookup("\xFF\xFE[\0N\0"s), kNotFound) << "an odd byte at the end";
   EXPECT_EQ(lookup("[NETWORK]\nGCIP=\xE9\xFF\n"), found("\xE9\xFF")) << "bytes stay bytes";
+  EXPECT_EQ(lookup("[NETWORK]\nGCIP=" + repeat("\xC3\xA9", 10)),
+            found(repeat("\xC3\xA9", 10).substr(0, 19)))
+      << "and are cut at 19 bytes";
 }
 
 TEST_F(ProfileReader, NulEndsTheContentOfItsLine) {

@@ -14,7 +14,9 @@ set_tests_properties(win32.wine.stop PROPERTIES FIXTURES_CLEANUP wine)
 
 add_end_to_end_tests(win32 ${NETCFG_E2E_HARNESS} --windows -- wine $<TARGET_FILE:halmere-netcfg>)
 
-add_executable(profile_compat_test profile_compat_test.cpp profile_compat_corpus.cpp)
+# With the program's manifest, so that the lookup runs as it does for the program.
+add_executable(profile_compat_test profile_compat_test.cpp profile_compat_corpus.cpp
+                                   ${NETCFG_MANIFEST_RC})
 target_link_libraries(profile_compat_test PRIVATE profile_reader)
 target_link_options(profile_compat_test PRIVATE -static)
 add_test(NAME win32.profile_compat COMMAND profile_compat_test)
