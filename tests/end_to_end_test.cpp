@@ -68,6 +68,31 @@ void write_file(const std::string &path, const std::string &contents) {
   ASSERT_EQ(std::fclose(file), 0);
 }
 
+// By a directory's descriptor, for directories whose paths are too long to open files by.
+void write_file_at(int directory, const char *name, const std::string &contents) {
+  int out = openat(directory, name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(out, 0) << name;
+  ASSERT_EQ(write(out, contents.data(), contents.size()), static_cast<ssize_t>(contents.size()));
+  close(out);
+}
+
+std::string read_file_at(int directory, const char *name) {
+  std::string contents(1 << 20, '\0');
+  int in = openat(directory, name, O_RDONLY);
+  ssize_t got = in < 0 ? 0 : read(in, contents.data(), contents.size());
+  contents.resize(static_cast<std::size_t>(got < 0 ? 0 : got));
+  close(in);
+  return contents;
+}
+
+// strace slows down or fails the system calls of the Linux program; it cannot see into Wine's.
+std::vector<std::string> strace_command(std::initializer_list<std::string> options) {
+  std::vector<std::string> command = {"strace", "-qq"};
+  command.insert(command.end(), options);
+  command.insert(command.end(), program_command.begin(), program_command.end());
+  return command;
+}
+
 // A pattern in which every byte differs from its neighbours, so a write in the wrong place shows.
 std::string image_bytes(long size) {
   std::string bytes(static_cast<std::size_t>(size), '\0');
@@ -291,6 +316,19 @@ TEST_F(EndToEnd, WritesTheThreeAddressesIntoTheBlockAndNothingElse) {
   // Again, with arguments, which are ignored: the same lines and the same image.
   expect_outcome(run({}, "", {"--help", "-v", "x"}), 0, kSuccess);
   EXPECT_TRUE(same_image(read_file(image_path()), expected));
+
+  // With output to a pipe nobody reads, the status still tells what became of the image.
+  write_image();
+  RunResult unread = run([] {
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0 || dup2(pipe_ends[1], 1) < 0) {
+      _exit(126);
+    }
+    close(pipe_ends[0]);
+  });
+  EXPECT_EQ(unread.status, 0);
+  EXPECT_EQ(unread.err, "");
+  EXPECT_TRUE(same_image(read_file(image_path()), expected));
 }
 
 TEST_F(EndToEnd, AnImageEndingWithTheBlockIsLongEnough) {
@@ -407,6 +445,28 @@ TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
   }
 }
 
+// A settings file replaced while the program reads it, as editors and deployment tools replace
+// files: by renaming a new one over it. Each read is slowed down so that the replacement falls
+// among them.
+TEST_F(EndToEnd, TheThreeAddressesComeFromOneVersionOfTheSettings) {
+  if (windows_build) {
+    GTEST_SKIP() << "the reads are slowed down with strace, which cannot see into Wine's";
+  }
+  const std::string old_block("\xFF\x00\x00\x00\x0A\x00\x00\x02\x0A\x00\x00\x01", 12);
+  const std::string new_block("\xFF\xFF\x00\x00\x0A\x09\x00\x02\x0A\x09\x00\x01", 12);
+  write_settings(settings("10.0.0.1", "10.0.0.2", "255.0.0.0"));
+  write_file(root_ + "/new.ini", settings("10.9.0.1", "10.9.0.2", "255.255.0.0"));
+  write_image();
+  command_ = strace_command({"-o", "/dev/null", "-e", "inject=read:delay_exit=300000"});
+  RunResult result = run({}, "", {}, [&] {
+    usleep(150000);
+    rename((root_ + "/new.ini").c_str(), (work_ + "/halmere02.ini").c_str());
+  });
+  expect_outcome(result, 0, kSuccess);
+  std::string block = read_file(image_path()).substr(kBlockOffset, 12);
+  EXPECT_TRUE(block == old_block || block == new_block) << testing::PrintToString(block);
+}
+
 TEST_F(EndToEnd, SettingsFilesOfAnySizeAreRead) {
   const std::string mebibyte(1 << 20, 'x');
   std::string huge;
@@ -491,6 +551,29 @@ TEST_F(EndToEnd, AFailedWriteIsReportedNeverAsSuccess) {
       setrlimit(RLIMIT_FSIZE, &limit);
     });
   }
+  if (windows_build) {
+    return;  // what follows needs strace
+  }
+  // A flush to the device that fails is a failed write, and the block is put back.
+  command_ = strace_command({"-o", "/dev/null", "-e", "inject=fsync:error=EIO:when=1"});
+  expect_failure_changes_nothing(kUnableToWrite);
+
+  // Success is said only after the block went to the device, between the write and the close.
+  const std::string log_path = root_ + "/strace.log";
+  command_ = strace_command({"-o", log_path, "-e", "trace=openat,write,fsync,fdatasync,close"});
+  expect_outcome(run(), 0, kSuccess);
+  std::vector<std::string> calls;
+  std::string log = read_file(log_path), image_fd;
+  for (std::size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    std::string call = log.substr(start, end - start);
+    if (call.find("\"halmere02a.dol\"") != std::string::npos) {
+      image_fd = call.substr(call.rfind("= ") + 2);
+    } else if (!image_fd.empty() && call.find("(" + image_fd) != std::string::npos) {
+      calls.push_back(call.substr(0, call.find('(')) + " " + call.substr(call.rfind("= ") + 2));
+    }
+  }
+  EXPECT_EQ(calls, (std::vector<std::string>{"write 12", "fsync 0", "close 0"})) << log;
 }
 
 TEST_F(EndToEnd, TheSettingsPathIsTheFullOneEvenAtTheRoot) {
@@ -502,23 +585,66 @@ TEST_F(EndToEnd, TheSettingsPathIsTheFullOneEvenAtTheRoot) {
   expect_outcome(run({}, "/"), 1, missing("GCIP", shown));
 }
 
-TEST_F(EndToEnd, ADirectoryLongerThanWindowsPathsIsReadOnLinux) {
-  if (windows_build) {
-    GTEST_SKIP() << "Wine cannot start a program in a directory of more than 259 characters: "
-                    "it starts it in C:\\windows instead";
-  }
-  std::string directory = work_;
-  while (directory.size() <= 300) {
-    directory += "/" + std::string(60, 'd');
+// A directory whose name no ANSI code page can spell; one whose settings path is too long for
+// Windows; and one whose path comes close to the longest that Linux takes.
+TEST_F(EndToEnd, AnyDirectoryTheSystemCanNameIsUsed) {
+  const std::string named =
+      work_ + "/\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\xE6\x97\xA5\xE6\x9C\xAC";
+  // Under Wine "Z:" comes first, and the settings path is 263 characters long.
+  const std::string long_for_windows = work_ + "/" + std::string(247 - work_.size(), 'w');
+  for (const std::string &directory : {named, long_for_windows}) {
     ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
+    write_settings(kDefaultSettings, directory);
+    write_image(kImageSize, directory);
   }
-  write_settings(kDefaultSettings, directory);
-  write_image(kImageSize, directory);
-  expect_outcome(run({}, directory), 0, kSuccess);
-  EXPECT_EQ(read_file(image_path(directory)).substr(kBlockOffset, 12), kDefaultBlock);
+  expect_outcome(run({}, named), 0, kSuccess);
+  EXPECT_EQ(read_file(image_path(named)).substr(kBlockOffset, 12), kDefaultBlock);
+  write_settings("[NETWORK]\n", named);
+  expect_outcome(run({}, named), 1, missing("GCIP", shown_settings_path(named)));
+  // On a terminal, which Wine makes the program's console, the name shows as it is.
+  std::string shell_command;
+  for (const std::string &word : program_command) {
+    shell_command += " '" + word + "'";
+  }
+  command_ = {"script", "-qec", shell_command, "/dev/null"};
+  std::string shown = run({}, named).out;
+  std::string expected = screen(missing("GCIP", shown_settings_path(named)));
+  // Line ends differ by the terminal's settings, and Wine hides the cursor while it writes.
+  for (std::string *text : {&shown, &expected}) {
+    for (const char *noise : {"\r", "\x1B[?25l", "\x1B[?25h"}) {
+      for (std::size_t at; (at = text->find(noise)) != std::string::npos;) {
+        text->erase(at, std::strlen(noise));
+      }
+    }
+  }
+  EXPECT_EQ(shown, expected);
+  command_ = program_command;
 
-  write_settings("[NETWORK]\n", directory);
-  expect_outcome(run({}, directory), 1, missing("GCIP", shown_settings_path(directory)));
+  RunResult result = run({}, long_for_windows);
+  if (windows_build) {
+    expect_outcome(result, 1,
+                   "Unable to read " + shown_settings_path(long_for_windows) +
+                       ": the path is longer than Windows allows");
+    EXPECT_TRUE(same_image(read_file(image_path(long_for_windows)), image_bytes(kImageSize)));
+    return;  // Wine starts no program in a directory of more than 259 characters
+  }
+  expect_outcome(result, 0, kSuccess);
+
+  std::string deep = work_;
+  while (deep.size() < 4090 - 61) {
+    deep += "/" + std::string(60, 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  }
+  deep += "/" + std::string(4090 - deep.size() - 1, 'e');
+  ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  int fd = open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+  write_file_at(fd, "halmere02.ini", kDefaultSettings);
+  write_file_at(fd, "halmere02a.dol", image_bytes(kImageSize));
+  expect_outcome(run({}, deep), 0, kSuccess);
+  EXPECT_EQ(read_file_at(fd, "halmere02a.dol").substr(kBlockOffset, 12), kDefaultBlock);
+  write_file_at(fd, "halmere02.ini", "[NETWORK]\n");
+  expect_outcome(run({}, deep), 1, missing("GCIP", shown_settings_path(deep)));
+  close(fd);
 }
 
 TEST_F(EndToEnd, NoCurrentDirectoryMeansNoGuess) {
@@ -544,19 +670,10 @@ TEST_F(EndToEnd, NoCurrentDirectoryMeansNoGuess) {
     close(fd);
     fd = deeper;
   }
-  const std::pair<const char *, std::string> files[] = {
-      {"halmere02.ini", kDefaultSettings}, {"halmere02a.dol", image_bytes(kImageSize)}};
-  for (const auto &[file, contents] : files) {
-    int out = openat(fd, file, O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(write(out, contents.data(), contents.size()), static_cast<ssize_t>(contents.size()));
-    close(out);
-  }
+  write_file_at(fd, "halmere02.ini", kDefaultSettings);
+  write_file_at(fd, "halmere02a.dol", image_bytes(kImageSize));
   expect_outcome(run([&] { (void)!fchdir(fd); }), 1, kNoDirectory);
-  std::string image(kImageSize + 1, '\0');
-  int in = openat(fd, "halmere02a.dol", O_RDONLY);
-  image.resize(static_cast<std::size_t>(read(in, image.data(), image.size())));
-  EXPECT_TRUE(same_image(image, image_bytes(kImageSize)));
-  close(in);
+  EXPECT_TRUE(same_image(read_file_at(fd, "halmere02a.dol"), image_bytes(kImageSize)));
   close(fd);
 }
 

@@ -21,6 +21,10 @@ target_link_libraries(profile_compat_test PRIVATE profile_reader)
 target_link_options(profile_compat_test PRIVATE -static)
 add_test(NAME win32.profile_compat COMMAND profile_compat_test)
 
+add_test(NAME win32.resources
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check-resources.sh ${CMAKE_RC_COMPILER}
+                 $<TARGET_FILE:halmere-netcfg>)
+
 get_property(all_tests DIRECTORY PROPERTY TESTS)
 list(FILTER all_tests EXCLUDE REGEX "^win32\\.wine\\.")
 set_tests_properties(${all_tests} PROPERTIES
