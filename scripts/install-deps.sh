@@ -2,11 +2,13 @@
 # Installs, from Debian's packages, whatever the build and the tests need and this machine lacks.
 # Usage: install-deps.sh [native]   (native: only what the Linux program needs)
 set -eu
-packages="cmake make g++ libgtest-dev"
+packages="cmake make g++ libgtest-dev strace dpkg-dev"
 if [ "${1:-}" != native ]; then
   # The Windows program is cross-built and tested under 32-bit Wine; the sanitizer and fuzzing
-  # builds use clang, and the code checks clang-format and clang-tidy.
+  # builds use clang, and the code checks clang-format, clang-tidy and groff; the package is
+  # checked with lintian and its manual page read with man.
   packages="$packages g++-mingw-w64-i686 wine wine32 clang libclang-rt-dev clang-format clang-tidy"
+  packages="$packages groff-base lintian man-db"
 fi
 missing=""
 for package in $packages; do

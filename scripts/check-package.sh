@@ -1,0 +1,29 @@
+#!/bin/sh
+# Builds the Debian package from the native build, checks it with lintian, installs it, runs the
+# installed program from PATH on a scratch copy of the example, finds its manual page, and
+# removes the package again, whatever failed. Needs root for dpkg.
+set -eu
+cd "$(dirname "$0")/.."
+cpack --preset deb
+deb=$(ls build/native/halmere-netcfg_*.deb)
+lintian --fail-on error,warning "$deb"
+echo "lintian: clean"
+
+if dpkg-query -W -f='${Status}' halmere-netcfg 2>/dev/null | grep -q "ok installed"; then
+  echo "A halmere-netcfg package that this run did not install is installed: not testing the package."
+  exit 0
+fi
+scratch=$(mktemp -d)
+trap 'dpkg -r halmere-netcfg >/dev/null; rm -rf "$scratch"' EXIT
+dpkg -i "$deb" >/dev/null
+
+program=$(command -v halmere-netcfg)
+[ "$program" = /usr/bin/halmere-netcfg ] || { echo "halmere-netcfg on PATH is $program"; exit 1; }
+cp /usr/share/doc/halmere-netcfg/examples/halmere02.ini "$scratch/"
+sh scripts/make-sample-image.sh "$scratch/halmere02a.dol"
+(cd "$scratch" && halmere-netcfg)
+block=$(od -A n -t x1 -j 0x16DE0 -N 12 "$scratch/halmere02a.dol" | tr -d ' \n')
+[ "$block" = ffffff00c0a80001c0a80032 ] || { echo "network block: $block"; exit 1; }
+man -w halmere-netcfg
+man halmere-netcfg | grep -q "EXIT STATUS" || { echo "the manual page does not show"; exit 1; }
+echo "installed package: runs from PATH, writes the block, shows its manual page"
