@@ -99,5 +99,6 @@ bool may_write_up_to(unsigned long long end) {
 }
 
 bool flush_to_device(FILE *file) {
-  return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+  // The data is what must survive; the file's times may follow later.
+  return std::fflush(file) == 0 && fdatasync(fileno(file)) == 0;
 }

@@ -582,7 +582,7 @@ TEST_F(EndToEnd, AFailedWriteIsReportedNeverAsSuccess) {
     return;  // what follows needs strace
   }
   // A flush to the device that fails is a failed write, and the block is put back.
-  command_ = strace_command({"-o", "/dev/null", "-e", "inject=fsync:error=EIO:when=1"});
+  command_ = strace_command({"-o", "/dev/null", "-e", "inject=fdatasync:error=EIO:when=1"});
   expect_failure_changes_nothing(kUnableToWrite);
 
   // Success is said only after the block went to the device, between the write and the close.
@@ -600,7 +600,7 @@ TEST_F(EndToEnd, AFailedWriteIsReportedNeverAsSuccess) {
       calls.push_back(call.substr(0, call.find('(')) + " " + call.substr(call.rfind("= ") + 2));
     }
   }
-  EXPECT_EQ(calls, (std::vector<std::string>{"write 12", "fsync 0", "close 0"})) << log;
+  EXPECT_EQ(calls, (std::vector<std::string>{"write 12", "fdatasync 0", "close 0"})) << log;
 }
 
 TEST_F(EndToEnd, TheSettingsPathIsTheFullOneEvenAtTheRoot) {
