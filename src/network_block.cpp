@@ -19,9 +19,15 @@ bool write_network_block(FILE *image, const unsigned char *block) {
          flush_to_device(image);
 }
 
-void close_and_report(FILE *image, const char *format) {
-  (void)std::fclose(image);  // nothing of ours is left to lose
+constexpr char kUnableToWrite[] = "Unable to write network information to %s\n";
+
+// Ends the patch with its outcome line; the image, if still open, has nothing of ours to lose.
+int fail(FILE *image, const char *format) {
+  if (image) {
+    (void)std::fclose(image);
+  }
   print_message(format, kImageFileName);
+  return kExitFailure;
 }
 
 }  // namespace
@@ -31,33 +37,25 @@ int patch_network_block(const NetworkSettings &settings) {
   FILE *image = open_for_update(kImageFileName);
   unsigned long long size = 0;
   if (!image || !get_file_size(image, &size)) {
-    if (image) {
-      (void)std::fclose(image);
-    }
-    print_message("Unable to open %s for update\n", kImageFileName);
-    return kExitFailure;
+    return fail(image, "Unable to open %s for update\n");
   }
   // A file that ends before the block would be extended, which cannot be what anyone wants of
   // an executable image.
   if (size < kNetworkBlockEnd) {
-    close_and_report(image, "%s is too short to hold the network block\n");
-    return kExitFailure;
+    return fail(image, "%s is too short to hold the network block\n");
   }
   // The block is written whole or not at all: a write that a file size limit would cut short is
   // not begun, and one that still fails part-way has the bytes it replaced put back.
   unsigned char original[kNetworkBlockSize];
   if (!may_write_up_to(kNetworkBlockEnd) || !read_network_block(image, original)) {
-    close_and_report(image, "Unable to write network information to %s\n");
-    return kExitFailure;
+    return fail(image, kUnableToWrite);
   }
   if (!write_network_block(image, settings.network_block)) {
     (void)write_network_block(image, original);
-    close_and_report(image, "Unable to write network information to %s\n");
-    return kExitFailure;
+    return fail(image, kUnableToWrite);
   }
   if (std::fclose(image) != 0) {
-    print_message("Unable to write network information to %s\n", kImageFileName);
-    return kExitFailure;
+    return fail(nullptr, kUnableToWrite);
   }
   print_message("Network information updated successfully\n");
   return kExitSuccess;
