@@ -15,9 +15,16 @@ constexpr char kSection[] = "NETWORK";
 }
 
 void build_settings_path(char *path, std::size_t capacity) {
-  if (!get_current_directory(path, capacity - 1 - sizeof kSettingsFileName)) {
-    print_message("Unable to determine the current directory\n");
-    fail();
+  switch (get_current_directory(path, capacity - 1 - sizeof kSettingsFileName)) {
+    case kDirectoryFound:
+      break;
+    case kDirectoryUnknown:
+      print_message("Unable to determine the current directory\n");
+      fail();
+    case kDirectoryOfSystem:
+      // Where a program is started when the directory it was asked to start in cannot be used.
+      print_message("Unable to work in %s: it belongs to the system, and holds no image\n", path);
+      fail();
   }
   std::size_t length = std::strlen(path);
   // The separator goes in even after a root directory's own, so the file is always addressed
@@ -26,30 +33,12 @@ void build_settings_path(char *path, std::size_t capacity) {
   std::memcpy(path + length + 1, kSettingsFileName, sizeof kSettingsFileName);
 }
 
-// A value is shown with its control characters escaped, so that it cannot rewrite the terminal
-// it is shown on.
-void escape_controls(const char *text, char (&shown)[4 * kAddressTextCapacity]) {
-  std::size_t length = 0;
-  for (; *text; ++text) {
-    unsigned char c = static_cast<unsigned char>(*text);
-    if (c < 0x20 || c == 0x7F) {
-      (void)std::snprintf(shown + length, sizeof shown - length, "\\x%02X", c);
-      length += 4;
-    } else {
-      shown[length++] = *text;
-    }
-  }
-  shown[length] = '\0';
-}
-
 // A value that is no address is refused here, before the image is touched, rather than written
 // into it as FF FF FF FF.
 void convert_or_report(const char *key, const char *text, const char *settings_path,
                        unsigned char *octets) {
   if (!convert_address(text, octets)) {
-    static char shown[4 * kAddressTextCapacity];
-    escape_controls(text, shown);
-    print_message("Invalid address \"%s\" for %s in %s\n", shown, key, settings_path);
+    print_message("Invalid address \"%s\" for %s in %s\n", text, key, settings_path);
     fail();
   }
 }
@@ -67,7 +56,8 @@ void read_network_settings(NetworkSettings *settings) {
   SettingLookup lookups[] = {{"GCIP", settings->gcip, kAddressTextCapacity, 0},
                              {"GATEWAY", settings->gateway, kAddressTextCapacity, 0},
                              {"NETMASK", settings->netmask, kAddressTextCapacity, 0}};
-  switch (lookup_settings(kSection, lookups, 3, path)) {
+  static char reason[kReasonCapacity];
+  switch (lookup_settings(kSection, lookups, 3, path, reason)) {
     case kSettingsRead:
       break;
     case kSettingsPathTooLong:
@@ -75,6 +65,12 @@ void read_network_settings(NetworkSettings *settings) {
       fail();
     case kSettingsKeptChanging:
       print_message("Unable to read %s: it kept changing while it was read\n", path);
+      fail();
+    case kSettingsInUse:
+      print_message("Unable to read %s: another program kept it open for writing\n", path);
+      fail();
+    case kSettingsUnreadable:
+      print_message("Unable to read %s: %s\n", path, reason);
       fail();
   }
   for (const SettingLookup &lookup : lookups) {

@@ -8,17 +8,31 @@
 // The separator placed between the current directory and the settings file's name.
 extern const char kPathSeparator;
 
-// Keeps signals from ending a run part-way: a write past the file size limit, or to a pipe
-// nobody reads, then fails and is handled like any other failed write.
-void ignore_write_signals();
+// How long a run waits for a file that another program holds, before it gives up on it.
+constexpr unsigned kBusyWaitMilliseconds = 5000;
+
+// Room for a reason in the system's words, terminator included.
+constexpr std::size_t kReasonCapacity = 256;
+
+// Readies the process for a run. Keeps signals from ending it part-way: a write past the file
+// size limit, or to a pipe nobody reads, then fails and is handled like any other failed write.
+// Where the program has a console window of its own that closes when it ends (started from a
+// file manager), the window is kept open after the run until the user presses Enter.
+void prepare_run();
 
 // Writes text to standard output. On a console it shows the characters the text means, whatever
 // the console's own code page, and leaves the console as it was.
 void write_output(const char *text);
 
-// Places the current working directory, terminated, in `directory`. Returns false when it
-// cannot be had (removed, or too long for the buffer).
-bool get_current_directory(char *directory, std::size_t capacity);
+enum DirectoryOutcome {
+  kDirectoryFound,
+  kDirectoryUnknown,   // removed, too long, or no absolute path
+  kDirectoryOfSystem,  // the system's own directory, where no image belongs
+};
+
+// Places the current working directory, terminated, in `directory`, and says whether a run may
+// work there.
+DirectoryOutcome get_current_directory(char *directory, std::size_t capacity);
 
 // One key to look up in the settings file, and where its value goes.
 struct SettingLookup {
@@ -32,23 +46,28 @@ enum SettingsOutcome {
   kSettingsRead,
   kSettingsPathTooLong,   // the platform cannot open a file by so long a path
   kSettingsKeptChanging,  // no one version of the file could be read
+  kSettingsInUse,         // another program kept the file open for writing
+  kSettingsUnreadable,    // the file is there but cannot be opened or read: see `reason`
 };
 
 // Looks up each key in `section` of the settings file at `path`, the full path of a file in the
 // current directory, as the Windows profile functions do with no default text: at most
 // capacity - 1 characters of each value and a terminator, and a count of 0 when the file, the
 // section or the key is absent, when the value is empty, and when the file is no regular file.
-// All the values come from one version of the file.
+// All the values come from one version of the file. A file that is there but cannot be opened
+// or read fills `reason`, kReasonCapacity bytes, with why in the system's words.
 SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std::size_t count,
-                                const char *path);
+                                const char *path, char *reason);
 
 // Converts a dotted IPv4 address to its four octets, first octet first. Returns false for a
 // text that is no address.
 bool convert_address(const char *text, unsigned char octets[4]);
 
 // Opens an existing regular file in the current directory for reading and writing, unbuffered,
-// without creating or truncating it and without waiting; null for anything else.
-FILE *open_for_update(const char *name);
+// without creating or truncating it, and holds it against every other run until it is closed;
+// null for anything else. A file that another run holds is waited for, kBusyWaitMilliseconds at
+// most; `in_use` tells when that was the reason for null.
+FILE *open_for_update(const char *name, bool *in_use);
 
 // The size of an open file in bytes; false when it cannot be had.
 bool get_file_size(FILE *file, unsigned long long *size);

@@ -2,11 +2,14 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "platform.h"
 #include "profile_reader.h"
@@ -16,19 +19,24 @@ const char kPathSeparator = '/';
 namespace {
 
 // Opens a regular file without waiting: a named pipe or a device would otherwise block the open
-// or feed the reader without end.
+// or feed the reader without end. Null with errno 0 for what is not there or is no regular
+// file; null with the reason in errno for a file that is there and cannot be opened.
 FILE *open_regular_file(const char *name, int flags, const char *mode) {
   int fd = open(name, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
+    errno = errno == ENOENT ? 0 : errno;
     return nullptr;
   }
   struct stat status {};
   FILE *file = nullptr;
+  errno = 0;
   if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
     file = fdopen(fd, mode);
   }
   if (!file) {
+    int reason = errno;
     (void)close(fd);
+    errno = reason;
     return nullptr;
   }
   // Reads and writes go straight to the file from the caller's buffers.
@@ -36,9 +44,32 @@ FILE *open_regular_file(const char *name, int flags, const char *mode) {
   return file;
 }
 
+// Takes the file for this process alone, waiting while another holds it; false when it is
+// still held after the wait. The lock goes with the close.
+bool lock_exclusively(FILE *file) {
+  constexpr long kStepNanoseconds = 10 * 1000 * 1000;
+  for (unsigned waited_ms = 0;; waited_ms += kStepNanoseconds / 1000000) {
+    if (flock(fileno(file), LOCK_EX | LOCK_NB) == 0) {
+      return true;
+    }
+    if (errno != EWOULDBLOCK) {
+      return true;  // a file system that keeps no locks: the run goes on unguarded, as before
+    }
+    if (waited_ms >= kBusyWaitMilliseconds) {
+      return false;
+    }
+    timespec step{0, kStepNanoseconds};
+    (void)nanosleep(&step, nullptr);
+  }
+}
+
+void copy_reason(int error, char *reason) {
+  (void)std::snprintf(reason, kReasonCapacity, "%s", std::strerror(error));
+}
+
 }  // namespace
 
-void ignore_write_signals() {
+void prepare_run() {
   (void)signal(SIGXFSZ, SIG_IGN);
   (void)signal(SIGPIPE, SIG_IGN);
 }
@@ -47,12 +78,12 @@ void write_output(const char *text) {
   (void)std::fputs(text, stdout);
 }
 
-bool get_current_directory(char *directory, std::size_t capacity) {
-  return getcwd(directory, capacity) != nullptr;
+DirectoryOutcome get_current_directory(char *directory, std::size_t capacity) {
+  return getcwd(directory, capacity) != nullptr ? kDirectoryFound : kDirectoryUnknown;
 }
 
 SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std::size_t count,
-                                const char *path) {
+                                const char *path, char *reason) {
   for (std::size_t i = 0; i < count; ++i) {
     lookups[i].count = 0;
     lookups[i].value[0] = '\0';
@@ -62,9 +93,19 @@ SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std
   // the keys, so that a file replaced meanwhile is read whole in one version.
   const char *separator = std::strrchr(path, kPathSeparator);
   FILE *file = open_regular_file(separator ? separator + 1 : path, O_RDONLY, "rb");
-  if (file) {
-    read_profile_strings(file, section, lookups, count);
-    (void)std::fclose(file);  // read only: closing cannot lose anything
+  if (!file) {
+    if (errno == 0) {
+      return kSettingsRead;  // absent, or no regular file: every key is missing
+    }
+    copy_reason(errno, reason);
+    return kSettingsUnreadable;
+  }
+  bool read = read_profile_strings(file, section, lookups, count);
+  int read_error = errno;
+  (void)std::fclose(file);  // read only: closing cannot lose anything
+  if (!read) {
+    copy_reason(read_error, reason);
+    return kSettingsUnreadable;
   }
   return kSettingsRead;
 }
@@ -79,8 +120,14 @@ bool convert_address(const char *text, unsigned char octets[4]) {
   return true;
 }
 
-FILE *open_for_update(const char *name) {
-  return open_regular_file(name, O_RDWR, "rb+");
+FILE *open_for_update(const char *name, bool *in_use) {
+  FILE *file = open_regular_file(name, O_RDWR, "rb+");
+  *in_use = file && !lock_exclusively(file);
+  if (*in_use) {
+    (void)std::fclose(file);
+    return nullptr;
+  }
+  return file;
 }
 
 bool get_file_size(FILE *file, unsigned long long *size) {
@@ -99,6 +146,6 @@ bool may_write_up_to(unsigned long long end) {
 }
 
 bool flush_to_device(FILE *file) {
-  // The data is what must survive; the file's times may follow later.
-  return std::fflush(file) == 0 && fdatasync(fileno(file)) == 0;
+  // The file's times too: on a memory card they are kept in the directory entry.
+  return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
 }

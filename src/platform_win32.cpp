@@ -2,8 +2,12 @@
 // address conversion.
 #include <winsock2.h>  // also declares what windows.h does
 //
+#include <fcntl.h>
 #include <io.h>
+#include <tlhelp32.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -120,10 +124,103 @@ bool parse_address(const char *text, unsigned long long *value) {
   return true;
 }
 
+// The length of a text in the process's code page as Windows counts path lengths: in UTF-16
+// units, terminator not counted.
+std::size_t path_length(const char *text) {
+  int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  return units > 0 ? static_cast<std::size_t>(units) - 1 : std::strlen(text);
+}
+
+// Windows' own message for an error, on one line.
+void describe_error(DWORD error, char *reason) {
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, reason, static_cast<DWORD>(kReasonCapacity), nullptr);
+  while (length > 0 &&
+         (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' ')) {
+    --length;
+  }
+  reason[length] = '\0';
+  if (length == 0) {
+    (void)std::snprintf(reason, kReasonCapacity, "error %lu", error);
+  }
+}
+
+// Opens a file, waiting while another process holds it in a way its sharing does not allow.
+// INVALID_HANDLE_VALUE with the last error set when it cannot be had, ERROR_SHARING_VIOLATION
+// when it was still held after the wait.
+HANDLE open_sharing_only_reading(const char *path, DWORD access) {
+  for (unsigned waited_ms = 0;; waited_ms += 10) {
+    HANDLE file = CreateFileA(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
+        waited_ms >= kBusyWaitMilliseconds) {
+      return file;
+    }
+    Sleep(10);
+  }
+}
+
+bool same_directory(const char *directory, UINT(WINAPI *query)(LPSTR, UINT)) {
+  static char system_directory[MAX_PATH * 3];
+  UINT length = query(system_directory, sizeof system_directory);
+  return length > 0 && length < sizeof system_directory &&
+         _stricmp(directory, system_directory) == 0;
+}
+
+// Whether the program's console is its own, made for it when a file manager started it: then it
+// closes the moment the program ends. From a command prompt the console is the prompt's too;
+// Wine gives a program run from a terminal a console of its own as well, but no such parent.
+bool has_console_that_closes_with_it() {
+  DWORD processes[2];
+  if (GetConsoleProcessList(processes, 2) != 1) {
+    return false;
+  }
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  DWORD self = GetCurrentProcessId(), parent = 0;
+  bool from_explorer = false;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    parent = entry.th32ProcessID == self ? entry.th32ParentProcessID : parent;
+  }
+  for (BOOL more = Process32First(snapshot, &entry); more && parent != 0;
+       more = Process32Next(snapshot, &entry)) {
+    from_explorer = from_explorer || (entry.th32ProcessID == parent &&
+                                      _stricmp(entry.szExeFile, "explorer.exe") == 0);
+  }
+  CloseHandle(snapshot);
+  return from_explorer;
+}
+
+// Keeps the console window open until the user has read the outcome and pressed Enter; ends
+// too when the console has no more input to give.
+void wait_for_enter() {
+  (void)std::fflush(stdout);
+  write_output("Press Enter to close this window.\n");
+  HANDLE input =
+      CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  char typed = '\0';
+  DWORD count = 0;
+  while (ReadConsoleA(input, &typed, 1, &count, nullptr) && count == 1 && typed != '\n') {
+  }
+  CloseHandle(input);
+}
+
 }  // namespace
 
-// Windows has neither signal: such a write simply fails.
-void ignore_write_signals() {}
+// Windows has neither signal to ignore: such a write simply fails.
+void prepare_run() {
+  if (has_console_that_closes_with_it()) {
+    (void)std::atexit(wait_for_enter);
+  }
+}
 
 void write_output(const char *text) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -150,22 +247,66 @@ void write_output(const char *text) {
   (void)WriteConsoleW(out, line, static_cast<DWORD>(std::wcslen(line)), &written, nullptr);
 }
 
-bool get_current_directory(char *directory, std::size_t capacity) {
-  DWORD limit = capacity < MAX_PATH ? static_cast<DWORD>(capacity) : MAX_PATH;
+DirectoryOutcome get_current_directory(char *directory, std::size_t capacity) {
   // The count is the length on success, or the size needed when the buffer is too small.
-  DWORD length = GetCurrentDirectoryA(limit, directory);
-  return length != 0 && length < limit;
+  DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(capacity), directory);
+  if (length == 0 || length >= capacity || path_length(directory) >= MAX_PATH) {
+    return kDirectoryUnknown;
+  }
+  // A drive's directory or a share's: Wine reports a directory it has lost as a relative one.
+  bool on_drive = std::isalpha(static_cast<unsigned char>(directory[0])) && directory[1] == ':' &&
+                  directory[2] == '\\';
+  if (!on_drive && std::strncmp(directory, "\\\\", 2) != 0) {
+    return kDirectoryUnknown;
+  }
+  // Wine starts a program in the Windows directory when it cannot name the one it was asked for.
+  if (same_directory(directory, GetWindowsDirectoryA) ||
+      same_directory(directory, GetSystemDirectoryA) ||
+      same_directory(directory, GetSystemWow64DirectoryA)) {
+    return kDirectoryOfSystem;
+  }
+  return kDirectoryFound;
 }
 
 SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std::size_t count,
-                                const char *path) {
+                                const char *path, char *reason) {
+  for (std::size_t i = 0; i < count; ++i) {
+    lookups[i].count = 0;
+    lookups[i].value[0] = '\0';
+  }
   // The profile functions open no file by a longer path, and would report every key missing.
-  if (std::strlen(path) >= MAX_PATH) {
+  if (path_length(path) >= MAX_PATH) {
     return kSettingsPathTooLong;
   }
+  // Absent, or a directory: every key is missing.
+  DWORD attributes = GetFileAttributesA(path);
+  if ((attributes == INVALID_FILE_ATTRIBUTES &&
+       (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) ||
+      (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+    return kSettingsRead;
+  }
+  // Held open, sharing only reading, until the lookups are done: no other program can change
+  // or replace the file meanwhile, and the lookups can still open it to read.
+  HANDLE held = open_sharing_only_reading(path, GENERIC_READ);
+  if (held == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return kSettingsRead;
+    }
+    if (error == ERROR_SHARING_VIOLATION) {
+      return kSettingsInUse;
+    }
+    describe_error(error, reason);
+    return kSettingsUnreadable;
+  }
+  SettingsOutcome outcome = kSettingsKeptChanging;
+  if (GetFileType(held) != FILE_TYPE_DISK) {
+    outcome = kSettingsRead;  // a pipe or a device is no settings file
+  }
   // The three lookups open the file one after another: they count only when the same version of
-  // the file stood there from before the first to after the last.
-  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+  // the file stood there from before the first to after the last. Programs that ignore sharing
+  // (Linux ones, under Wine) can still change it.
+  for (int attempt = 0; attempt < kReadAttempts && outcome == kSettingsKeptChanging; ++attempt) {
     FileVersion before = file_version(path);
     for (std::size_t i = 0; i < count; ++i) {
       SettingLookup &lookup = lookups[i];
@@ -174,10 +315,11 @@ SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std
                                               lookup.capacity, path);
     }
     if (same_version(before, file_version(path))) {
-      return kSettingsRead;
+      outcome = kSettingsRead;
     }
   }
-  return kSettingsKeptChanging;
+  CloseHandle(held);
+  return outcome;
 }
 
 bool convert_address(const char *text, unsigned char octets[4]) {
@@ -196,16 +338,28 @@ bool convert_address(const char *text, unsigned char octets[4]) {
   return true;
 }
 
-FILE *open_for_update(const char *name) {
-  FILE *file = std::fopen(name, "rb+");
-  if (file && GetFileType(handle_of(file)) != FILE_TYPE_DISK) {
-    (void)std::fclose(file);
+FILE *open_for_update(const char *name, bool *in_use) {
+  // Others may read it meanwhile, but no other program, and no other run, may write it.
+  HANDLE handle = open_sharing_only_reading(name, GENERIC_READ | GENERIC_WRITE);
+  *in_use = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+  if (handle == INVALID_HANDLE_VALUE) {
     return nullptr;
   }
-  if (file) {
-    // Reads and writes go straight to the file from the caller's buffers.
-    (void)std::setvbuf(file, nullptr, _IONBF, 0);
+  int fd = -1;
+  if (GetFileType(handle) == FILE_TYPE_DISK) {
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);  // NOLINT
   }
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE *file = _fdopen(fd, "rb+");
+  if (!file) {
+    (void)_close(fd);
+    return nullptr;
+  }
+  // Reads and writes go straight to the file from the caller's buffers.
+  (void)std::setvbuf(file, nullptr, _IONBF, 0);
   return file;
 }
 

@@ -10,6 +10,7 @@
 // Names are compared ignoring ASCII case. All the keys are looked up in one pass over the file.
 #include "profile_reader.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -414,7 +415,7 @@ void scan_text(Lookup *lookup, const char *text, const char *end) {
 
 }  // namespace
 
-void read_profile_strings(FILE *file, const char *section, SettingLookup *lookups,
+bool read_profile_strings(FILE *file, const char *section, SettingLookup *lookups,
                           std::size_t count) {
   static Lookup states[kMaxProfileKeys];
   count = count < kMaxProfileKeys ? count : kMaxProfileKeys;
@@ -442,6 +443,7 @@ void read_profile_strings(FILE *file, const char *section, SettingLookup *lookup
     }
   }
   bool read_failed = std::ferror(file) != 0;
+  int read_error = read_failed && errno == 0 ? EIO : errno;
   for (std::size_t i = 0; i < count; ++i) {
     if (!states[i].done) {
       finish_lookup(&states[i]);  // the end of the file ends the last line
@@ -452,6 +454,8 @@ void read_profile_strings(FILE *file, const char *section, SettingLookup *lookup
       lookups[i].value[0] = '\0';
     }
   }
+  errno = read_error;
+  return !read_failed;
 }
 
 unsigned long read_profile_string(const char *section, const char *key, char *value,
@@ -466,7 +470,7 @@ unsigned long read_profile_string(const char *section, const char *key, char *va
   }
   // Reads go straight into the chunk buffer: the stream needs no buffer of its own.
   (void)std::setvbuf(file, nullptr, _IONBF, 0);
-  read_profile_strings(file, section, &lookup, 1);
+  (void)read_profile_strings(file, section, &lookup, 1);
   (void)std::fclose(file);  // read only: closing cannot lose anything
   return lookup.count;
 }

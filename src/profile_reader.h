@@ -22,7 +22,8 @@ constexpr std::size_t kMaxProfileKeys = 4;
 
 // Looks up every key in `section` of `file`, read once from its start, with the contract of
 // lookup_settings in platform.h. Keys and section must hold no blanks; at most kMaxProfileKeys.
-void read_profile_strings(FILE *file, const char *section, SettingLookup *lookups,
+// Returns false, with every count 0 and the reason in errno, when reading the file failed.
+bool read_profile_strings(FILE *file, const char *section, SettingLookup *lookups,
                           std::size_t count);
 
 // One key of the file at `path`, opened as it stands.

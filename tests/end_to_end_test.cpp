@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -45,6 +46,12 @@ const std::string kDefaultBlock("\xFF\xFF\xFF\x00\xC0\xA8\x00\x01\xC0\xA8\x00\x3
 const char kUnableToOpen[] = "Unable to open halmere02a.dol for update";
 const char kTooShort[] = "halmere02a.dol is too short to hold the network block";
 const char kUnableToWrite[] = "Unable to write network information to halmere02a.dol";
+const char kInUse[] = "halmere02a.dol is in use by another program; nothing was written";
+const char kNotRestored[] =
+    "Unable to write network information to halmere02a.dol, nor to put back what it held: its "
+    "network block may be changed";
+const char kSystemDirectory[] =
+    "Unable to work in C:\\windows: it belongs to the system, and holds no image";
 const char kNoDirectory[] = "Unable to determine the current directory";
 const char kSuccess[] = "Network information updated successfully";
 
@@ -196,7 +203,9 @@ class EndToEnd : public testing::Test {
   RunResult run(const std::function<void()> &prepare = {}, const std::string &directory = "",
                 const std::vector<std::string> &arguments = {},
                 const std::function<void()> &during = {}) {
-    std::string out_path = root_ + "/stdout", err_path = root_ + "/stderr";
+    // Named apart, so that a run may start another while it runs.
+    std::string out_path = root_ + "/stdout" + std::to_string(++runs_);
+    std::string err_path = root_ + "/stderr" + std::to_string(runs_);
     std::string where = directory.empty() ? work_ : directory;
     pid_t child = fork();
     if (child == 0) {
@@ -232,16 +241,80 @@ class EndToEnd : public testing::Test {
     return result;
   }
 
-  // The settings path as the program shows it for a directory.
-  static std::string shown_settings_path(const std::string &directory) {
-    std::string path = directory + "/halmere02.ini";
+  // A path as the program shows it: under Wine, on the drive for the whole file system.
+  static std::string shown_path(std::string path) {
     if (windows_build) {
       for (char &c : path) {
         c = c == '/' ? '\\' : c;
       }
-      path = "Z:" + path;  // Wine's drive for the whole file system
+      path = "Z:" + path;
     }
     return path;
+  }
+
+  static std::string shown_settings_path(const std::string &directory) {
+    return shown_path(directory + "/halmere02.ini");
+  }
+
+  // Starts a command beside the runs, in the test's directory, and returns once it has written
+  // its first line (that it holds a file, or has begun) or ended.
+  pid_t start_beside(const std::vector<std::string> &command) {
+    int ready[2];
+    EXPECT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+      if (dup2(ready[1], 1) < 0 || chdir(work_.c_str()) != 0) {
+        _exit(126);
+      }
+      alarm(kRunSeconds);
+      std::vector<char *> argv;
+      for (const std::string &word : command) {
+        argv.push_back(const_cast<char *>(word.c_str()));
+      }
+      argv.push_back(nullptr);
+      execvp(argv[0], argv.data());
+      _exit(127);
+    }
+    close(ready[1]);
+    char first;
+    (void)!read(ready[0], &first, 1);
+    close(ready[0]);
+    return child;
+  }
+
+  // A Windows helper program (see windows_helper.cpp), run under the program's Wine.
+  static std::vector<std::string> windows_helper(const std::string &name,
+                                                 std::initializer_list<std::string> arguments) {
+    const char *helpers = std::getenv("NETCFG_E2E_WINDOWS_HELPERS");
+    std::vector<std::string> command = {program_command.front(),
+                                        std::string(helpers ? helpers : ".") + "/" + name};
+    command.insert(command.end(), arguments);
+    return command;
+  }
+
+  // Makes the next runs those of an unprivileged user, for whom file modes count (root may open
+  // any file), from a copy of the program that user can reach wherever the build is. Returns
+  // what the run must do in the child first.
+  std::function<void()> unprivileged() {
+    const passwd *nobody = getpwnam("nobody");
+    if (geteuid() == 0) {
+      EXPECT_NE(nobody, nullptr);
+      EXPECT_EQ(chmod(root_.c_str(), 0755), 0);
+      std::string copy = root_ + "/program";
+      write_file(copy, read_file(command_.back()));
+      EXPECT_EQ(chmod(copy.c_str(), 0755), 0);
+      command_.back() = copy;
+    }
+    const char *prefix = std::getenv("NETCFG_E2E_UNPRIVILEGED_WINEPREFIX");
+    return [nobody, prefix] {
+      if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
+                             setuid(nobody->pw_uid) != 0)) {
+        _exit(125);
+      }
+      if (prefix) {
+        setenv("WINEPREFIX", prefix, 1);
+      }
+    };
   }
 
   std::string settings_path() const {
@@ -297,6 +370,7 @@ class EndToEnd : public testing::Test {
   std::string root_;
   std::string work_;
   std::vector<std::string> command_;
+  int runs_ = 0;
 };
 
 std::string missing(const std::string &key, const std::string &path) {
@@ -385,6 +459,9 @@ TEST_F(EndToEnd, EveryUnusableValueIsNamedWithItsKeyAndNothingIsTouched) {
       {"255.255.255.0x100", "255.255.255.0x100"},
       // Control characters are shown escaped, so that they cannot rewrite the terminal.
       {"1\x1B[2K\x1B[1G\x1B[8m\x7F", "1\\x1B[2K\\x1B[1G\\x1B[8m\\x7F"},
+      {"1\xC2\x9B"
+       "2J\xC3\xA9",
+       "1\\xC2\\x9B2J\xC3\xA9"},  // C1, in UTF-8
   };
   for (int k = 0; k < 3; ++k) {
     for (const Unusable &bad : unusable) {
@@ -444,6 +521,24 @@ TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
     ASSERT_EQ(symlink(device, settings_file.c_str()), 0);
     expect_failure_changes_nothing(missing("GCIP", path));
   }
+
+  // One that is there but cannot be read says why, in the system's words.
+  unlink(settings_file.c_str());
+  write_settings(kDefaultSettings);
+  ASSERT_EQ(chmod(settings_file.c_str(), 0), 0);
+  const std::string denied = windows_build ? "Access denied." : "Permission denied";
+  expect_failure_changes_nothing("Unable to read " + path + ": " + denied, unprivileged());
+  if (windows_build) {
+    return;  // what follows limits and fails Wine's own calls
+  }
+  command_ = program_command;
+  ASSERT_EQ(chmod(settings_file.c_str(), 0644), 0);
+  expect_failure_changes_nothing("Unable to read " + path + ": Too many open files", [] {
+    rlimit limit{3, 3};
+    setrlimit(RLIMIT_NOFILE, &limit);
+  });
+  command_ = strace_command({"-o", "/dev/null", "-e", "inject=read:error=EIO:when=1"});
+  expect_failure_changes_nothing("Unable to read " + path + ": Input/output error");
 }
 
 // A settings file replaced while the program reads it, as editors and deployment tools replace
@@ -482,6 +577,22 @@ TEST_F(EndToEnd, TheThreeAddressesComeFromOneVersionOfTheSettings) {
     EXPECT_TRUE(block == old_block || block == new_block) << testing::PrintToString(block);
   }
   if (windows_build) {
+    // A Windows program rewriting it in place, with the same size and the same last-write time,
+    // is kept out while the program reads: each run reads one version.
+    const std::string same_size = settings("10.9.0.1", "10.9.0.2", "255.0.0.0");
+    const std::string same_size_block("\xFF\x00\x00\x00\x0A\x09\x00\x02\x0A\x09\x00\x01", 12);
+    write_file(work_ + "/version-a", old_settings);
+    write_file(work_ + "/version-b", same_size);
+    pid_t writer = start_beside(
+        windows_helper("windows_helper.exe", {"rewrite", "10000", "version-a", "version-b"}));
+    for (int attempt = 0; attempt < 12; ++attempt) {
+      write_image();
+      expect_outcome(run(), 0, kSuccess);
+      std::string block = read_file(image_path()).substr(kBlockOffset, 12);
+      EXPECT_TRUE(block == old_block || block == same_size_block) << testing::PrintToString(block);
+    }
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
     return;  // what follows needs strace, which cannot see into Wine's reads
   }
 
@@ -536,27 +647,7 @@ TEST_F(EndToEnd, AReadOnlyImageIsLeftAlone) {
   write_settings(kDefaultSettings);
   write_image();
   ASSERT_EQ(chmod(image_path().c_str(), 0444), 0);
-  // Root may write to any file, so the program runs as an unprivileged user, from a copy that
-  // user can reach wherever the build is.
-  const passwd *nobody = getpwnam("nobody");
-  if (geteuid() == 0) {
-    ASSERT_NE(nobody, nullptr);
-    ASSERT_EQ(chmod(root_.c_str(), 0755), 0);
-    std::string copy = root_ + "/program";
-    write_file(copy, read_file(command_.back()));
-    ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
-    command_.back() = copy;
-  }
-  const char *unprivileged_prefix = std::getenv("NETCFG_E2E_UNPRIVILEGED_WINEPREFIX");
-  expect_failure_changes_nothing(kUnableToOpen, [&] {
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
-                           setuid(nobody->pw_uid) != 0)) {
-      _exit(125);
-    }
-    if (unprivileged_prefix) {
-      setenv("WINEPREFIX", unprivileged_prefix, 1);
-    }
-  });
+  expect_failure_changes_nothing(kUnableToOpen, unprivileged());
 }
 
 TEST_F(EndToEnd, AnImageTooShortForTheBlockIsLeftExactlyAsItWas) {
@@ -587,12 +678,22 @@ TEST_F(EndToEnd, AFailedWriteIsReportedNeverAsSuccess) {
     return;  // what follows needs strace
   }
   // A flush to the device that fails is a failed write, and the block is put back.
-  command_ = strace_command({"-o", "/dev/null", "-e", "inject=fdatasync:error=EIO:when=1"});
+  command_ = strace_command({"-o", "/dev/null", "-e", "inject=fsync:error=EIO:when=1"});
   expect_failure_changes_nothing(kUnableToWrite);
+  // When putting it back fails too, the line says the block may have changed, and it has.
+  command_ = strace_command({"-o", "/dev/null", "-e", "inject=fsync:error=EIO:when=1", "-e",
+                             "inject=write:error=EIO:when=2"});
+  expect_outcome(run(), 1, kNotRestored);
+  EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12), kDefaultBlock);
+  // Once the block is on the device, a failed close loses nothing.
+  write_image();
+  command_ = strace_command({"-o", "/dev/null", "-e", "inject=close:error=EIO:when=2"});
+  expect_outcome(run(), 0, kSuccess);
+  EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12), kDefaultBlock);
 
   // Success is said only after the block went to the device, between the write and the close.
   const std::string log_path = root_ + "/strace.log";
-  command_ = strace_command({"-o", log_path, "-e", "trace=openat,write,fsync,fdatasync,close"});
+  command_ = strace_command({"-o", log_path, "-e", "trace=openat,flock,write,fsync,close"});
   expect_outcome(run(), 0, kSuccess);
   std::vector<std::string> calls;
   std::string log = read_file(log_path), image_fd;
@@ -605,7 +706,51 @@ TEST_F(EndToEnd, AFailedWriteIsReportedNeverAsSuccess) {
       calls.push_back(call.substr(0, call.find('(')) + " " + call.substr(call.rfind("= ") + 2));
     }
   }
-  EXPECT_EQ(calls, (std::vector<std::string>{"write 12", "fdatasync 0", "close 0"})) << log;
+  EXPECT_EQ(calls, (std::vector<std::string>{"flock 0", "write 12", "fsync 0", "close 0"})) << log;
+}
+
+// Another run, or on Windows any other program, that holds the image is waited for a few
+// seconds: then the block is written, or the image is left as it was.
+TEST_F(EndToEnd, AnImageInUseIsWaitedForThenWrittenOrLeftAlone) {
+  write_settings(kDefaultSettings);
+  for (const char *held_ms : {"1500", "8000"}) {
+    write_image();
+    pid_t holder = start_beside(
+        windows_build ? windows_helper("windows_helper.exe", {"hold", "halmere02a.dol", held_ms})
+                      : std::vector<std::string>{
+                            "flock", "-o", "halmere02a.dol", "sh", "-c",
+                            "echo held; sleep " + std::to_string(std::atoi(held_ms) / 1000.0)});
+    if (std::strcmp(held_ms, "1500") == 0) {
+      expect_outcome(run(), 0, kSuccess);
+      EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12), kDefaultBlock);
+    } else {
+      expect_failure_changes_nothing(kInUse);
+    }
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+  }
+  if (windows_build) {
+    return;  // what follows needs strace
+  }
+  // Two runs on one image, the second through a link in another directory with other settings:
+  // the first one's flush is slow and fails, so it puts back the bytes it read; the second
+  // waits for it, and its block is the one the image keeps.
+  const std::string other = root_ + "/other";
+  ASSERT_EQ(mkdir(other.c_str(), 0755), 0);
+  ASSERT_EQ(link(image_path().c_str(), image_path(other).c_str()), 0);
+  write_settings(settings("10.9.0.1", "10.9.0.2", "255.255.0.0"), other);
+  command_ = strace_command(
+      {"-o", "/dev/null", "-e", "inject=fsync:error=EIO:delay_enter=1500000:when=1"});
+  RunResult second;
+  RunResult first = run({}, "", {}, [&] {
+    command_ = program_command;
+    usleep(500000);
+    second = run({}, other);
+  });
+  expect_outcome(first, 1, kUnableToWrite);
+  expect_outcome(second, 0, kSuccess);
+  EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12),
+            std::string("\xFF\xFF\x00\x00\x0A\x09\x00\x02\x0A\x09\x00\x01", 12));
 }
 
 TEST_F(EndToEnd, TheSettingsPathIsTheFullOneEvenAtTheRoot) {
@@ -624,13 +769,37 @@ TEST_F(EndToEnd, AnyDirectoryTheSystemCanNameIsUsed) {
       work_ + "/\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\xE6\x97\xA5\xE6\x9C\xAC";
   // Under Wine "Z:" comes first, and the settings path is 263 characters long.
   const std::string long_for_windows = work_ + "/" + std::string(247 - work_.size(), 'w');
-  for (const std::string &directory : {named, long_for_windows}) {
+  // Windows counts its limits in characters, not in the bytes of their UTF-8.
+  std::string cyrillic = work_ + "/";
+  for (int i = 0; i < 125; ++i) {
+    cyrillic += "\xD0\x96";
+  }
+  for (const std::string &directory : {named, long_for_windows, cyrillic}) {
     ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
     write_settings(kDefaultSettings, directory);
     write_image(kImageSize, directory);
   }
-  expect_outcome(run({}, named), 0, kSuccess);
-  EXPECT_EQ(read_file(image_path(named)).substr(kBlockOffset, 12), kDefaultBlock);
+  for (const std::string &directory : {named, cyrillic}) {
+    expect_outcome(run({}, directory), 0, kSuccess);
+    EXPECT_EQ(read_file(image_path(directory)).substr(kBlockOffset, 12), kDefaultBlock);
+  }
+  // A name that would forge a line, retitle the terminal or clear it is shown escaped. Wine
+  // cannot name it, and starts the program in the Windows directory, where it does nothing.
+  const std::string hostile = work_ + "/nl\n"s + kSuccess + "\n\x1B]0;t\a\x1B[2J\xC2\x9B.";
+  ASSERT_EQ(mkdir(hostile.c_str(), 0755), 0);
+  write_settings("[NETWORK]\n", hostile);
+  write_image(kImageSize, hostile);
+  RunResult refused = run({}, hostile);
+  if (windows_build) {
+    EXPECT_NE(refused.err.find("starting in the Windows directory"), std::string::npos);
+    refused.err.clear();
+  }
+  expect_outcome(refused, 1,
+                 windows_build ? kSystemDirectory
+                               : missing("GCIP", work_ + "/nl\\x0A" + kSuccess +
+                                                     "\\x0A\\x1B]0;t\\x07\\x1B[2J\\xC2\\x9B./"
+                                                     "halmere02.ini"));
+  EXPECT_TRUE(same_image(read_file(image_path(hostile)), image_bytes(kImageSize)));
   write_settings("[NETWORK]\n", named);
   expect_outcome(run({}, named), 1, missing("GCIP", shown_settings_path(named)));
   // On a terminal, which Wine makes the program's console, the name shows as it is.
@@ -677,6 +846,27 @@ TEST_F(EndToEnd, AnyDirectoryTheSystemCanNameIsUsed) {
   write_file_at(fd, "halmere02.ini", "[NETWORK]\n");
   expect_outcome(run({}, deep), 1, missing("GCIP", shown_settings_path(deep)));
   close(fd);
+}
+
+// A double-click in Explorer gives the program a console window of its own, which would close
+// before the outcome could be read; from a command prompt, a script or a terminal (see above)
+// nothing waits.
+TEST_F(EndToEnd, StartedFromExplorerTheWindowWaitsForEnter) {
+  if (!windows_build) {
+    GTEST_SKIP() << "only Windows starts programs from Explorer";
+  }
+  write_settings(kDefaultSettings);
+  write_image();
+  // Headless Wine gives the new console no input, so the wait ends at once.
+  command_ = windows_helper("explorer.exe", {"start", shown_path(program_command.back())});
+  RunResult result = run();
+  EXPECT_EQ(result.out, screen(kSuccess) + "Press Enter to close this window.\r\n");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12), kDefaultBlock);
+  write_image();
+  command_ = {program_command.front(), "cmd", "/c", shown_path(program_command.back())};
+  expect_outcome(run(), 0, kSuccess);
+  EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12), kDefaultBlock);
 }
 
 TEST_F(EndToEnd, NoCurrentDirectoryMeansNoGuess) {

@@ -4,15 +4,26 @@ set(NETCFG_E2E_HARNESS "${PROJECT_SOURCE_DIR}/build/native/tests/end_to_end_test
     CACHE FILEPATH "The end-to-end test program of a Linux build")
 set(wine_prefix ${CMAKE_CURRENT_BINARY_DIR}/wine-prefix)
 # The unprivileged user needs a prefix of its own, where it can reach it.
-set(unprivileged_prefix /tmp/halmere-netcfg-wine-nobody)
+set(unprivileged_prefix /tmp/halmere-netcfg-wine-nobody-${CMAKE_SYSTEM_PROCESSOR})
 set(wine_script ${CMAKE_CURRENT_SOURCE_DIR}/wine-prefix.sh)
 
-add_test(NAME win32.wine.start COMMAND sh ${wine_script} start ${wine_prefix} ${unprivileged_prefix})
-add_test(NAME win32.wine.stop COMMAND sh ${wine_script} stop ${wine_prefix} ${unprivileged_prefix})
+set(wine ${CMAKE_CROSSCOMPILING_EMULATOR})
+
+add_test(NAME win32.wine.start
+         COMMAND sh ${wine_script} start ${wine} ${wine_prefix} ${unprivileged_prefix})
+add_test(NAME win32.wine.stop
+         COMMAND sh ${wine_script} stop ${wine} ${wine_prefix} ${unprivileged_prefix})
 set_tests_properties(win32.wine.start PROPERTIES FIXTURES_SETUP wine)
 set_tests_properties(win32.wine.stop PROPERTIES FIXTURES_CLEANUP wine)
 
-add_end_to_end_tests(win32 ${NETCFG_E2E_HARNESS} --windows -- wine $<TARGET_FILE:halmere-netcfg>)
+add_end_to_end_tests(win32 ${NETCFG_E2E_HARNESS} --windows -- ${wine} $<TARGET_FILE:halmere-netcfg>)
+
+# Other Windows programs that get in the utility's way, and Explorer as the utility's parent.
+foreach(helper windows_helper explorer)
+  add_executable(${helper} windows_helper.cpp)
+  set_target_properties(${helper} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/helpers)
+  target_link_options(${helper} PRIVATE -static)
+endforeach()
 
 # With the program's manifest, so that the lookup runs as it does for the program.
 add_executable(profile_compat_test profile_compat_test.cpp profile_compat_corpus.cpp
@@ -29,4 +40,4 @@ get_property(all_tests DIRECTORY PROPERTY TESTS)
 list(FILTER all_tests EXCLUDE REGEX "^win32\\.wine\\.")
 set_tests_properties(${all_tests} PROPERTIES
   FIXTURES_REQUIRED wine
-  ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${wine_prefix};NETCFG_E2E_UNPRIVILEGED_WINEPREFIX=${unprivileged_prefix}")
+  ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${wine_prefix};NETCFG_E2E_UNPRIVILEGED_WINEPREFIX=${unprivileged_prefix};NETCFG_E2E_WINDOWS_HELPERS=${CMAKE_CURRENT_BINARY_DIR}/helpers")

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Prepares the Wine prefixes the Windows tests run in and keeps a Wine server running for them,
 # so that no test pays for starting Wine or sees what Wine prints while it sets a prefix up.
-# Usage: wine-prefix.sh start|stop PREFIX UNPRIVILEGED_PREFIX
+# Usage: wine-prefix.sh start|stop WINE PREFIX UNPRIVILEGED_PREFIX
 set -eu
-action=$1 prefix=$2 unprivileged_prefix=$3
+action=$1 wine=$2 prefix=$3 unprivileged_prefix=$4
 export WINEDEBUG=-all
 
 as_nobody() {
@@ -17,11 +17,11 @@ start)
   # that truncates the prefix's registry; so one is started here, and stays until "stop".
   mkdir -p "$prefix"
   WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1
-  WINEPREFIX=$prefix wineboot -i </dev/null >"$prefix.log" 2>&1
+  WINEPREFIX=$prefix "$wine" wineboot -i </dev/null >"$prefix.log" 2>&1
   if [ "$(id -u)" -eq 0 ]; then
     mkdir -p "$unprivileged_prefix"
     chown nobody:nogroup "$unprivileged_prefix"
-    as_nobody wineboot -i </dev/null >"$prefix-nobody.log" 2>&1
+    as_nobody "$wine" wineboot -i </dev/null >"$prefix-nobody.log" 2>&1
   fi
   ;;
 stop)
