@@ -1,13 +1,23 @@
 #!/bin/sh
-# Builds the Debian package from the native build, checks it with lintian, installs it, runs the
-# installed program from PATH on a scratch copy of the example, finds its manual page, and
-# removes the package again, whatever failed. Needs root for dpkg.
+# Builds the Debian package from the native build, checks it with lintian, its checksum, and that
+# it names what it carries of other packages and their licences; installs it, runs the installed
+# program from PATH on a scratch copy of the example, finds its manual page, and removes the
+# package again, whatever failed. Needs root for dpkg.
 set -eu
 cd "$(dirname "$0")/.."
 cpack --preset deb
 deb=$(ls build/native/halmere-netcfg_*.deb)
 lintian --fail-on error,warning "$deb"
 echo "lintian: clean"
+(cd build/native && sha256sum --check --quiet "${deb##*/}.sha256")
+built_using=$(dpkg-deb --field "$deb" Built-Using)
+echo "$built_using" | grep -qE '^glibc \(= [^)]+\), gcc-12 \(= [^)]+\)$' ||
+  { echo "Built-Using: $built_using"; exit 1; }
+copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/halmere-netcfg/copyright)
+for stanza in "Files: usr/bin/halmere-netcfg" "License: LGPL-2.1+" "License: GPL-3+ with GCC-exception-3.1"; do
+  echo "$copyright" | grep -qxF "$stanza" || { echo "copyright lacks: $stanza"; exit 1; }
+done
+echo "checksum, Built-Using ($built_using) and licences: as expected"
 
 if dpkg-query -W -f='${Status}' halmere-netcfg 2>/dev/null | grep -q "ok installed"; then
   echo "A halmere-netcfg package that this run did not install is installed: not testing the package."

@@ -8,7 +8,7 @@ if [ "${1:-}" != native ]; then
   # no 32-bit programs, built for 64-bit Windows and tested under 64-bit Wine); the sanitizer and fuzzing
   # builds use clang, and the code checks clang-format, clang-tidy and groff; the package is
   # checked with lintian and its manual page read with man.
-  packages="$packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 clang libclang-rt-dev clang-format clang-tidy"
+  packages="$packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 clang libclang-rt-dev clang-format clang-tidy cppcheck"
   packages="$packages groff-base lintian man-db"
 fi
 missing=""

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what is missing, then builds and runs every test: the Linux program's, the same under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the Windows program's under Wine, a bounded
-# fuzzing run of the settings reader, the code checks, and the Debian package, installed and
-# used.
+# fuzzing run of the settings reader, the code checks, a second build that must reproduce every
+# artifact byte for byte, and the Debian package, installed and used.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
@@ -25,4 +25,5 @@ for preset in native asan fuzz $windows_tests; do
 done
 [ $windows_tests = win64 ] && ctest --preset win32 -L files
 sh scripts/check-code.sh
+sh scripts/check-reproducible.sh
 sh scripts/check-package.sh

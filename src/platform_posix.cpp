@@ -47,7 +47,7 @@ FILE *open_regular_file(const char *name, int flags, const char *mode) {
 // Takes the file for this process alone, waiting while another holds it; false when it is
 // still held after the wait. The lock goes with the close.
 bool lock_exclusively(FILE *file) {
-  constexpr long kStepNanoseconds = 10 * 1000 * 1000;
+  constexpr long kStepNanoseconds = 10L * 1000 * 1000;
   for (unsigned waited_ms = 0;; waited_ms += kStepNanoseconds / 1000000) {
     if (flock(fileno(file), LOCK_EX | LOCK_NB) == 0) {
       return true;

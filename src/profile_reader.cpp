@@ -418,7 +418,9 @@ void scan_text(Lookup *lookup, const char *text, const char *end) {
 bool read_profile_strings(FILE *file, const char *section, SettingLookup *lookups,
                           std::size_t count) {
   static Lookup states[kMaxProfileKeys];
-  count = count < kMaxProfileKeys ? count : kMaxProfileKeys;
+  if (count > kMaxProfileKeys) {
+    count = kMaxProfileKeys;
+  }
   for (std::size_t i = 0; i < count; ++i) {
     SettingLookup &wanted = lookups[i];
     wanted.count = 0;

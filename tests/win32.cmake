@@ -36,11 +36,17 @@ add_test(NAME win32.resources
          COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check-resources.sh ${CMAKE_RC_COMPILER}
                  $<TARGET_FILE:halmere-netcfg>)
 
+add_test(NAME win32.hardening
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check-hardening.sh $<TARGET_FILE:halmere-netcfg>
+                 ${CMAKE_OBJDUMP})
+add_test(NAME win32.zip COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check-zip.sh ${PROJECT_BINARY_DIR}
+                                ${wine})
+
 # What reads the built files needs no Wine, and runs wherever the program is built.
-set_tests_properties(win32.resources PROPERTIES LABELS files)
+set_tests_properties(win32.resources win32.hardening PROPERTIES LABELS files)
 
 get_property(all_tests DIRECTORY PROPERTY TESTS)
-list(FILTER all_tests EXCLUDE REGEX "^win32\\.(wine\\.|resources)")
+list(FILTER all_tests EXCLUDE REGEX "^win32\\.(wine\\.|resources|hardening)")
 set_tests_properties(${all_tests} PROPERTIES
   FIXTURES_REQUIRED wine
   ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${wine_prefix};NETCFG_E2E_UNPRIVILEGED_WINEPREFIX=${unprivileged_prefix};NETCFG_E2E_WINDOWS_HELPERS=${CMAKE_CURRENT_BINARY_DIR}/helpers")
