@@ -12,10 +12,6 @@ namespace {
 
 NetworkSettings settings;
 
-}  // namespace
-
-namespace {
-
 // Writes `text` to `shown` with every control character escaped as \xHH: C0 controls, DEL, and
 // C1 controls in their UTF-8 form (C2 80 to C2 9F). A byte that is not UTF-8 stays as it is.
 void escape_controls(const char *text, const char *end, char *shown) {
@@ -49,16 +45,14 @@ void print_message(const char *format, ...) {  // NOLINT(cert-dcl50-cpp): checke
   va_start(arguments, format);
   (void)std::vsnprintf(message, sizeof message, format, arguments);
   va_end(arguments);
-  std::size_t format_breaks = 0, length = std::strlen(message);
-  for (std::size_t i = std::strlen(format); i > 0 && format[i - 1] == '\n'; --i) {
-    ++format_breaks;
+  std::size_t format_length = std::strlen(format), own_breaks = 0;
+  while (own_breaks < format_length && format[format_length - 1 - own_breaks] == '\n') {
+    ++own_breaks;
   }
-  const char *end = message + length;
-  while (format_breaks > 0 && end != message && end[-1] == '\n') {
-    --end, --format_breaks;
-  }
-  escape_controls(message, end, shown);
-  std::strcat(shown, end);  // NOLINT(cert-err33-c): it returns its first argument
+  std::size_t length = std::strlen(message);
+  const char *breaks = message + length - (own_breaks < length ? own_breaks : length);
+  escape_controls(message, breaks, shown);
+  std::strcat(shown, breaks);  // NOLINT(cert-err33-c): it returns its first argument
   write_output(shown);
 }
 
