@@ -596,7 +596,7 @@ TEST_F(EndToEnd, TheThreeAddressesComeFromOneVersionOfTheSettings) {
     write_file(work_ + "/version-b", same_size);
     pid_t writer = start_beside(
         windows_helper("windows_helper.exe", {"rewrite", "10000", "version-a", "version-b"}));
-    for (int attempt = 0; attempt < 12; ++attempt) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
       write_image();
       expect_outcome(run(), 0, kSuccess);
       std::string block = read_file(image_path()).substr(kBlockOffset, 12);

@@ -54,6 +54,7 @@ int rewrite(DWORD milliseconds, const char *first, const char *second) {
     }
     DWORD written;
     WriteFile(file, versions[turn % 2], sizes[turn % 2], &written, nullptr);
+    Sleep(1);  // a moment with the new time, as a save takes before the time is put back
     SetFileTime(file, nullptr, nullptr, &same_time);
     CloseHandle(file);
   }
