@@ -544,11 +544,12 @@ TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
     waitpid(holder, nullptr, 0);
     return;  // what follows fails Wine's own calls
   }
-  for (const char *fault : {"inject=openat:error=EMFILE", "inject=read:error=EIO"}) {
+  const std::pair<const char *, const char *> faults[] = {
+      {"inject=openat:error=EMFILE", "Too many open files"},
+      {"inject=read:error=EIO", "Input/output error"}};
+  for (const auto &[fault, reason] : faults) {
     command_ = strace_command({"-o", "/dev/null", "-P", "halmere02.ini", "-e", fault});
-    expect_failure_changes_nothing(
-        "Unable to read " + path + ": " +
-        (fault[7] == 'o' ? "Too many open files" : "Input/output error"));
+    expect_failure_changes_nothing("Unable to read " + path + ": " + reason);
   }
 }
 
