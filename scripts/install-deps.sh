@@ -5,10 +5,13 @@ set -eu
 packages="cmake make g++ libgtest-dev strace dpkg-dev"
 if [ "${1:-}" != native ]; then
   # The Windows program is cross-built and tested under 32-bit Wine (or, where the machine runs
-  # no 32-bit programs, built for 64-bit Windows and tested under 64-bit Wine); the sanitizer and fuzzing
-  # builds use clang, and the code checks clang-format, clang-tidy and groff; the package is
-  # checked with lintian and its manual page read with man.
-  packages="$packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 clang libclang-rt-dev clang-format clang-tidy cppcheck"
+  # no 32-bit programs, built for 64-bit Windows and tested under 64-bit Wine); the sanitizer
+  # and fuzzing builds use clang, and the code checks clang-format, clang-tidy, cppcheck and
+  # groff; the package is checked with lintian and its manual page read with man.
+  packages="$packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 clang libclang-rt-dev"
+  packages="$packages clang-format clang-tidy cppcheck"
+  # 32-bit Wine, and the i386 packages under it, only where the kernel runs 32-bit programs.
+  if sh "$(dirname "$0")/can-run-32-bit.sh"; then packages="$packages wine32"; fi
   packages="$packages groff-base lintian man-db"
 fi
 missing=""

@@ -9,7 +9,7 @@ sh scripts/install-deps.sh
 # The Windows program is a 32-bit one, which 32-bit Wine runs only where the kernel runs 32-bit
 # programs. Elsewhere its sources are tested as a 64-bit build under 64-bit Wine.
 windows_tests=win32
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if ! sh scripts/can-run-32-bit.sh; then
   windows_tests=win64
   echo "This machine cannot run 32-bit programs: the 32-bit Windows program is built and its files"
   echo "checked, and the end-to-end cases run against the same sources built for 64-bit Windows."
