@@ -278,11 +278,9 @@ SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std
   if (path_length(path) >= MAX_PATH) {
     return kSettingsPathTooLong;
   }
-  // Absent, or a directory: every key is missing.
+  // A directory is no settings file (and opening one is denied): every key is missing.
   DWORD attributes = GetFileAttributesA(path);
-  if ((attributes == INVALID_FILE_ATTRIBUTES &&
-       (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) ||
-      (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return kSettingsRead;
   }
   // Held open, sharing only reading, until the lookups are done: no other program can change
@@ -291,7 +289,7 @@ SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std
   if (held == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-      return kSettingsRead;
+      return kSettingsRead;  // absent: every key is missing
     }
     if (error == ERROR_SHARING_VIOLATION) {
       return kSettingsInUse;
