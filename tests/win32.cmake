@@ -3,8 +3,11 @@
 set(NETCFG_E2E_HARNESS "${PROJECT_SOURCE_DIR}/build/native/tests/end_to_end_test"
     CACHE FILEPATH "The end-to-end test program of a Linux build")
 set(wine_prefix ${CMAKE_CURRENT_BINARY_DIR}/wine-prefix)
-# The unprivileged user needs a prefix of its own, where it can reach it.
-set(unprivileged_prefix /tmp/halmere-netcfg-wine-nobody-${CMAKE_SYSTEM_PROCESSOR})
+# The unprivileged user needs a prefix of its own, where it can reach it; one for each build
+# directory, so that builds tested side by side do not stop each other's Wine server.
+string(MD5 build_id ${CMAKE_CURRENT_BINARY_DIR})
+string(SUBSTRING ${build_id} 0 8 build_id)
+set(unprivileged_prefix /tmp/halmere-netcfg-wine-nobody-${build_id})
 set(wine_script ${CMAKE_CURRENT_SOURCE_DIR}/wine-prefix.sh)
 
 set(wine ${CMAKE_CROSSCOMPILING_EMULATOR})
