@@ -6,8 +6,9 @@
 set -eu
 cd "$(dirname "$0")/.."
 sources=$(git ls-files '*.cpp' '*.h')
-common="src/main.cpp src/network_settings.cpp src/network_block.cpp"
-posix="$common src/platform_posix.cpp src/profile_reader.cpp"
+common="src/main.cpp src/output.cpp src/network_settings.cpp src/network_block.cpp
+  src/address_grammar.cpp"
+posix="$common src/platform_posix.cpp src/profile_reader.cpp src/text_decoding.cpp"
 windows="$common src/platform_win32.cpp"
 clang-format --dry-run --Werror $sources
 cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null

@@ -33,10 +33,6 @@ struct NetworkSettings {
 // Prints the banner, reads the settings, patches the image; returns the exit status.
 int run_utility();
 
-// Prints a message, formatted as printf does, on standard output, with the control characters of
-// what it formats escaped: only the line breaks that end `format` are written as they are.
-void print_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
-
 // Fills the settings from the settings file in the current directory. Returns only when all
 // three addresses were found and converted; otherwise prints why and ends the run with status 1.
 void read_network_settings(NetworkSettings *settings);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "netcfg.h"
+#include "output.h"
 #include "platform.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "netcfg.h"
+#include "output.h"
 #include "platform.h"
 
 namespace {

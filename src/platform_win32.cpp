@@ -11,6 +11,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "address_grammar.h"
 #include "platform.h"
 
 const char kPathSeparator = '\\';
@@ -58,71 +59,6 @@ bool same_version(const FileVersion &a, const FileVersion &b) {
 
 // Each lookup opens the file anew; a file that changes under every attempt is not read.
 constexpr int kReadAttempts = 5;
-
-bool is_white_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-int digit_value(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) {
-    return (c | 0x20) - 'a' + 10;
-  }
-  return -1;
-}
-
-// The dotted address grammar of BSD's inet_aton, which the Linux build uses: one to four parts,
-// each decimal, octal with a leading 0 or hexadecimal with 0x, the last filling the bytes the
-// others leave; the text may go on after white space.
-bool parse_address(const char *text, unsigned long long *value) {
-  unsigned long long parts[4];
-  int count = 0;
-  for (const char *c = text;; ++c) {
-    if (*c < '0' || *c > '9') {
-      return false;
-    }
-    int base = 10;
-    bool has_digits = false;
-    if (*c == '0') {
-      ++c;
-      base = *c == 'x' || *c == 'X' ? 16 : 8;
-      has_digits = base == 8;
-      c += base == 16;
-    }
-    unsigned long long part = 0;
-    for (int digit; (digit = digit_value(*c)) >= 0 && digit < base; ++c) {
-      part = part * base + digit;
-      has_digits = true;
-      if (part > 0xFFFFFFFF) {
-        return false;
-      }
-    }
-    if (!has_digits) {
-      return false;
-    }
-    parts[count++] = part;
-    if (*c != '.' || count == 4) {
-      if (*c != '\0' && !is_white_space(*c)) {
-        return false;
-      }
-      break;
-    }
-  }
-  *value = 0;
-  for (int i = 0; i < count - 1; ++i) {
-    if (parts[i] > 0xFF) {
-      return false;
-    }
-    *value |= parts[i] << (24 - 8 * i);
-  }
-  if (parts[count - 1] > 0xFFFFFFFFull >> (8 * (count - 1))) {
-    return false;
-  }
-  *value |= parts[count - 1];
-  return true;
-}
 
 // The length of a text in the process's code page as Windows counts path lengths: in UTF-16
 // units, terminator not counted.

@@ -1,12 +1,11 @@
-// Reads one value from an initialization file the way GetPrivateProfileStringA does:
+// Reads values from an initialization file, line by line, the way GetPrivateProfileStringA does:
 // - any run of CR and LF ends a line; a NUL ends the content of its line;
 // - space, tab and vertical tab are trimmed from lines, names and values;
 // - a line starting with '[' is a section header, named up to its first ']';
 //   a line starting with ';' is a comment; other lines are split at their first '=';
 // - only the first section of the name is searched, and its first line with the key wins;
 // - one pair of matching outer quotes is removed from a value;
-// - a file starting with a UTF-16 byte order mark is decoded to UTF-8, and its values are cut
-//   to whole characters; a UTF-8 one is skipped, and other files' bytes are taken as they are.
+// - a UTF-16 file's values are cut to whole characters (text_decoding.h reads the text).
 // Names are compared ignoring ASCII case. All the keys are looked up in one pass over the file.
 #include "profile_reader.h"
 
@@ -14,23 +13,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "text_decoding.h"
+
 namespace {
-
-enum Encoding { kSingleByte, kUtf16LittleEndian, kUtf16BigEndian };
-
-// The file is read a chunk at a time into raw_chunk; UTF-16 is decoded into text_chunk, at most
-// three bytes a unit, with room for a surrogate pair split between chunks and a U+FFFD at the end.
-unsigned char raw_chunk[kProfileReadChunk];
-char text_chunk[kProfileReadChunk / 2 * 3 + 8];
-
-struct TextSource {
-  FILE *file;
-  bool at_start;
-  bool at_end;  // a short read has been seen
-  Encoding encoding;
-  int pending_byte;         // first byte of a UTF-16 unit split between chunks, or -1
-  unsigned high_surrogate;  // a high surrogate waiting for its low one, or 0
-};
 
 bool is_blank(char c) {
   return c == ' ' || c == '\t' || c == '\v';
@@ -42,119 +27,6 @@ bool is_line_break(char c) {
 
 char to_upper_ascii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool starts_with(const unsigned char *bytes, std::size_t length, const char *mark) {
-  std::size_t mark_length = std::strlen(mark);
-  return length >= mark_length && std::memcmp(bytes, mark, mark_length) == 0;
-}
-
-// Skips a byte order mark at the start of the file and returns its length.
-std::size_t detect_encoding(TextSource *source, std::size_t length) {
-  if (starts_with(raw_chunk, length, "\xFF\xFE")) {
-    source->encoding = kUtf16LittleEndian;
-    return 2;
-  }
-  if (starts_with(raw_chunk, length, "\xFE\xFF")) {
-    source->encoding = kUtf16BigEndian;
-    return 2;
-  }
-  return starts_with(raw_chunk, length, "\xEF\xBB\xBF") ? 3 : 0;
-}
-
-bool is_high_surrogate(unsigned unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool is_low_surrogate(unsigned unit) {
-  return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-std::size_t put_utf8(unsigned code_point, char *out) {
-  auto byte = [](unsigned bits) { return static_cast<char>(bits); };
-  if (code_point < 0x80) {
-    out[0] = byte(code_point);
-    return 1;
-  }
-  if (code_point < 0x800) {
-    out[0] = byte(0xC0 | code_point >> 6);
-    out[1] = byte(0x80 | (code_point & 0x3F));
-    return 2;
-  }
-  if (code_point < 0x10000) {
-    out[0] = byte(0xE0 | code_point >> 12);
-    out[1] = byte(0x80 | (code_point >> 6 & 0x3F));
-    out[2] = byte(0x80 | (code_point & 0x3F));
-    return 3;
-  }
-  out[0] = byte(0xF0 | code_point >> 18);
-  out[1] = byte(0x80 | (code_point >> 12 & 0x3F));
-  out[2] = byte(0x80 | (code_point >> 6 & 0x3F));
-  out[3] = byte(0x80 | (code_point & 0x3F));
-  return 4;
-}
-
-constexpr unsigned kReplacementCharacter = 0xFFFD;
-
-// Decodes UTF-16 to UTF-8; a surrogate without its partner becomes U+FFFD.
-std::size_t decode_utf16(TextSource *source, std::size_t from, std::size_t to) {
-  std::size_t decoded = 0;
-  for (std::size_t i = from; i < to; ++i) {
-    if (source->pending_byte < 0) {
-      source->pending_byte = raw_chunk[i];
-      continue;
-    }
-    unsigned unit = source->encoding == kUtf16LittleEndian
-                        ? static_cast<unsigned>(source->pending_byte) | raw_chunk[i] << 8
-                        : static_cast<unsigned>(source->pending_byte) << 8 | raw_chunk[i];
-    source->pending_byte = -1;
-    unsigned high = source->high_surrogate;
-    source->high_surrogate = 0;
-    if (high && is_low_surrogate(unit)) {
-      unsigned code_point = 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00);
-      decoded += put_utf8(code_point, text_chunk + decoded);
-      continue;
-    }
-    if (high) {
-      decoded += put_utf8(kReplacementCharacter, text_chunk + decoded);
-    }
-    if (is_high_surrogate(unit)) {
-      source->high_surrogate = unit;
-    } else {
-      decoded +=
-          put_utf8(is_low_surrogate(unit) ? kReplacementCharacter : unit, text_chunk + decoded);
-    }
-  }
-  if (source->at_end && source->high_surrogate) {
-    source->high_surrogate = 0;
-    decoded += put_utf8(kReplacementCharacter, text_chunk + decoded);
-  }
-  return decoded;
-}
-
-// Reads the next piece of the file as single-byte text. Returns false at its end or on an error.
-bool read_text(TextSource *source, const char **text, std::size_t *length) {
-  if (source->at_end) {
-    return false;
-  }
-  std::size_t got = std::fread(raw_chunk, 1, sizeof raw_chunk, source->file);
-  source->at_end = got < sizeof raw_chunk;
-  if (got == 0 && !source->high_surrogate) {
-    return false;
-  }
-  std::size_t skip = 0;
-  if (source->at_start) {
-    source->at_start = false;
-    skip = detect_encoding(source, got);
-  }
-  if (source->encoding == kSingleByte) {
-    *text = reinterpret_cast<const char *>(raw_chunk) + skip;
-    *length = got - skip;
-  } else {
-    *text = text_chunk;
-    *length = decode_utf16(source, skip, got);
-  }
-  return true;
 }
 
 // Decides whether a section or key name, fed a character at a time with its surrounding
@@ -223,21 +95,6 @@ void collect_value(ValueCollector *value, const char *from, const char *to) {
     }
   }
   value->seen += length;
-}
-
-// The length of the longest run of whole characters at the start of `text`, which is valid UTF-8
-// but may end inside a character.
-unsigned long whole_utf8_prefix(const char *text, unsigned long length) {
-  unsigned long lead = length;
-  while (lead > 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) {
-    --lead;
-  }
-  if (lead == 0) {
-    return 0;
-  }
-  unsigned char first = static_cast<unsigned char>(text[lead - 1]);
-  unsigned long size = first < 0x80 ? 1 : first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
-  return lead - 1 + size <= length ? length : lead - 1;
 }
 
 unsigned long finish_value(ValueCollector *value) {
@@ -433,13 +290,13 @@ bool read_profile_strings(FILE *file, const char *section, SettingLookup *lookup
     states[i].value = ValueCollector{wanted.value, wanted.capacity, '\0', 0, 0, '\0', false};
     states[i].done = wanted.capacity == 0;
   }
-  TextSource source{file, true, false, kSingleByte, -1, 0};
+  TextSource source = start_text(file);
   const char *text;
   std::size_t length;
   for (bool pending = true; pending && read_text(&source, &text, &length);) {
     pending = false;
     for (std::size_t i = 0; i < count; ++i) {
-      states[i].value.whole_characters = source.encoding != kSingleByte;
+      states[i].value.whole_characters = is_decoded(source);
       scan_text(&states[i], text, text + length);
       pending = pending || !states[i].done;
     }

@@ -8,15 +8,6 @@
 
 #include "platform.h"
 
-// Bytes read from the file at a time. The fuzzing build makes it small, so that short inputs
-// cross many chunk boundaries.
-#ifndef PROFILE_READ_CHUNK
-#define PROFILE_READ_CHUNK 65536
-#endif
-constexpr std::size_t kProfileReadChunk = PROFILE_READ_CHUNK;
-static_assert(kProfileReadChunk >= 4 && kProfileReadChunk % 2 == 0,
-              "a chunk holds any byte order mark and whole UTF-16 units");
-
 // How many keys one pass over a file can look up.
 constexpr std::size_t kMaxProfileKeys = 4;
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "text_decoding.h"
+
 namespace {
 
 using namespace std::string_literals;
