@@ -68,7 +68,7 @@ void read_network_settings(NetworkSettings *settings) {
       print_message("Unable to read %s: it kept changing while it was read\n", path);
       fail();
     case kSettingsInUse:
-      print_message("Unable to read %s: another program kept it open for writing\n", path);
+      print_message("Unable to read %s: another program kept it in use\n", path);
       fail();
     case kSettingsUnreadable:
       print_message("Unable to read %s: %s\n", path, reason);

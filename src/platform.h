@@ -46,7 +46,7 @@ enum SettingsOutcome {
   kSettingsRead,
   kSettingsPathTooLong,   // the platform cannot open a file by so long a path
   kSettingsKeptChanging,  // no one version of the file could be read
-  kSettingsInUse,         // another program kept the file open for writing
+  kSettingsInUse,         // another program kept the file open for writing, or unshared
   kSettingsUnreadable,    // the file is there but cannot be opened or read: see `reason`
 };
 

@@ -19,15 +19,17 @@ const char kPathSeparator = '/';
 namespace {
 
 // Opens a regular file without waiting: a named pipe or a device would otherwise block the open
-// or feed the reader without end. Null with errno 0 for what is not there or is no regular
-// file; null with the reason in errno for a file that is there and cannot be opened.
+// or feed the reader without end. Null with errno 0 for what is not there or is no regular file
+// (a socket, which cannot be opened, among them); null with the reason in errno for a file that
+// is there and cannot be opened.
 FILE *open_regular_file(const char *name, int flags, const char *mode) {
   int fd = open(name, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat status {};
   if (fd < 0) {
-    errno = errno == ENOENT ? 0 : errno;
+    int reason = errno;
+    errno = reason == ENOENT || (stat(name, &status) == 0 && !S_ISREG(status.st_mode)) ? 0 : reason;
     return nullptr;
   }
-  struct stat status {};
   FILE *file = nullptr;
   errno = 0;
   if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
@@ -44,23 +46,36 @@ FILE *open_regular_file(const char *name, int flags, const char *mode) {
   return file;
 }
 
+long long milliseconds_now() {
+  timespec now{};
+  (void)clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
 // Takes the file for this process alone, waiting while another holds it; false when it is
-// still held after the wait. The lock goes with the close.
-bool lock_exclusively(FILE *file) {
-  constexpr long kStepNanoseconds = 10L * 1000 * 1000;
-  for (unsigned waited_ms = 0;; waited_ms += kStepNanoseconds / 1000000) {
+// still held at `deadline`. The lock goes with the close.
+bool lock_exclusively(FILE *file, long long deadline) {
+  for (;;) {
     if (flock(fileno(file), LOCK_EX | LOCK_NB) == 0) {
       return true;
     }
     if (errno != EWOULDBLOCK) {
       return true;  // a file system that keeps no locks: the run goes on unguarded, as before
     }
-    if (waited_ms >= kBusyWaitMilliseconds) {
+    if (milliseconds_now() >= deadline) {
       return false;
     }
-    timespec step{0, kStepNanoseconds};
+    timespec step{0, 10L * 1000 * 1000};
     (void)nanosleep(&step, nullptr);
   }
+}
+
+// Whether `name` still leads to the open file.
+bool still_named(FILE *file, const char *name) {
+  struct stat opened {};
+  struct stat named {};
+  return fstat(fileno(file), &opened) == 0 && stat(name, &named) == 0 &&
+         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 void copy_reason(int error, char *reason) {
@@ -121,13 +136,25 @@ bool convert_address(const char *text, unsigned char octets[4]) {
 }
 
 FILE *open_for_update(const char *name, bool *in_use) {
-  FILE *file = open_regular_file(name, O_RDWR, "rb+");
-  *in_use = file && !lock_exclusively(file);
-  if (*in_use) {
+  *in_use = false;
+  long long deadline = milliseconds_now() + kBusyWaitMilliseconds;
+  for (;;) {
+    FILE *file = open_regular_file(name, O_RDWR, "rb+");
+    if (!file) {
+      return nullptr;
+    }
+    // Another run, or a build step that renames a new image into place, may have replaced the
+    // file while this run waited for it: then the name's new file is the one to write.
+    bool locked = lock_exclusively(file, deadline);
+    if (locked && still_named(file, name)) {
+      return file;
+    }
     (void)std::fclose(file);
-    return nullptr;
+    if (!locked || milliseconds_now() >= deadline) {
+      *in_use = true;
+      return nullptr;
+    }
   }
-  return file;
 }
 
 bool get_file_size(FILE *file, unsigned long long *size) {

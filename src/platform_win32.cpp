@@ -77,8 +77,26 @@ void describe_error(DWORD error, char *reason) {
   }
   reason[length] = '\0';
   if (length == 0) {
-    (void)std::snprintf(reason, kReasonCapacity, "error %lu", error);
+    (void)std::snprintf(reason, kReasonCapacity, "Windows error %lu", error);
   }
+}
+
+// Whether `path` names something that is there but is no plain file: a directory, a device, or a
+// socket or other reparse point that cannot be opened. Wine gives a Unix pipe, device or socket
+// no attributes at all, though it finds it in the directory.
+bool names_no_plain_file(const char *path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
+                          FILE_ATTRIBUTE_REPARSE_POINT)) != 0;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path, &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  FindClose(search);
+  return true;
 }
 
 // Opens a file, waiting while another process holds it in a way its sharing does not allow.
@@ -214,21 +232,18 @@ SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std
   if (path_length(path) >= MAX_PATH) {
     return kSettingsPathTooLong;
   }
-  // A directory is no settings file (and opening one is denied): every key is missing.
-  DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return kSettingsRead;
-  }
   // Held open, sharing only reading, until the lookups are done: no other program can change
   // or replace the file meanwhile, and the lookups can still open it to read.
   HANDLE held = open_sharing_only_reading(path, GENERIC_READ);
   if (held == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-      return kSettingsRead;  // absent: every key is missing
-    }
     if (error == ERROR_SHARING_VIOLATION) {
       return kSettingsInUse;
+    }
+    // Absent, or no plain file (a directory cannot be opened so): every key is missing.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        names_no_plain_file(path)) {
+      return kSettingsRead;
     }
     describe_error(error, reason);
     return kSettingsUnreadable;

@@ -12,7 +12,9 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -129,6 +131,16 @@ std::string settings(const std::string &gcip, const std::string &gateway,
   return "[NETWORK]\nGCIP=" + gcip + "\nGATEWAY=" + gateway + "\nNETMASK=" + netmask + "\n";
 }
 
+// A Unix socket bound at `path`, which no program can open as a file; close the result after.
+int bind_socket(const std::string &path) {
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0) << path;
+  return fd;
+}
+
 // Removes a tree by descriptors, so that trees deeper than PATH_MAX go too.
 void remove_tree(int parent, const char *name) {
   int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
@@ -230,6 +242,7 @@ class EndToEnd : public testing::Test {
       execvp(argv[0], argv.data());
       _exit(127);
     }
+    running_ = child;
     if (during) {
       during();
     }
@@ -244,6 +257,34 @@ class EndToEnd : public testing::Test {
     unlink(out_path.c_str());
     unlink(err_path.c_str());
     return result;
+  }
+
+  // Waits until the running program, not the test before it started it, has the file at `path`
+  // open.
+  void wait_until_running_program_opens(const std::string &path) const {
+    struct stat wanted {};
+    ASSERT_EQ(stat(path.c_str(), &wanted), 0);
+    const std::string process = "/proc/" + std::to_string(running_), fds = process + "/fd/";
+    struct stat test {};
+    ASSERT_EQ(stat("/proc/self/exe", &test), 0);
+    for (int attempt = 0; attempt < 4000; ++attempt, usleep(5000)) {
+      struct stat program {};
+      bool started =
+          stat((process + "/exe").c_str(), &program) == 0 && program.st_ino != test.st_ino;
+      DIR *dir = started ? opendir(fds.c_str()) : nullptr;
+      while (dirent *entry = dir ? readdir(dir) : nullptr) {
+        struct stat open_file {};
+        if (stat((fds + entry->d_name).c_str(), &open_file) == 0 &&
+            open_file.st_dev == wanted.st_dev && open_file.st_ino == wanted.st_ino) {
+          closedir(dir);
+          return;
+        }
+      }
+      if (dir) {
+        closedir(dir);
+      }
+    }
+    ADD_FAILURE() << "the program never opened " << path;
   }
 
   // A path as the program shows it: under Wine, on the drive for the whole file system.
@@ -376,6 +417,7 @@ class EndToEnd : public testing::Test {
   std::string work_;
   std::vector<std::string> command_;
   int runs_ = 0;
+  pid_t running_ = 0;  // the run that `during` runs beside
 };
 
 std::string missing(const std::string &key, const std::string &path) {
@@ -526,6 +568,10 @@ TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
     ASSERT_EQ(symlink(device, settings_file.c_str()), 0);
     expect_failure_changes_nothing(missing("GCIP", path));
   }
+  unlink(settings_file.c_str());
+  int socket = bind_socket(settings_file);
+  expect_failure_changes_nothing(missing("GCIP", path));
+  close(socket);
 
   // One that is there but cannot be read says why, in the system's words.
   unlink(settings_file.c_str());
@@ -538,8 +584,7 @@ TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
     // Another Windows program keeps it open for writing for longer than the program waits.
     pid_t holder =
         start_beside(windows_helper("windows_helper.exe", {"hold", "halmere02.ini", "8000"}));
-    expect_failure_changes_nothing("Unable to read " + path +
-                                   ": another program kept it open for writing");
+    expect_failure_changes_nothing("Unable to read " + path + ": another program kept it in use");
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
     return;  // what follows fails Wine's own calls
@@ -653,6 +698,10 @@ TEST_F(EndToEnd, AnImageThatCannotBeOpenedIsNeitherCreatedNorChanged) {
     ASSERT_EQ(symlink(device, image_path().c_str()), 0);
     expect_failure_changes_nothing(kUnableToOpen);
   }
+  unlink(image_path().c_str());
+  int socket = bind_socket(image_path());
+  expect_failure_changes_nothing(kUnableToOpen);
+  close(socket);
 }
 
 TEST_F(EndToEnd, AReadOnlyImageIsLeftAlone) {
@@ -765,6 +814,24 @@ TEST_F(EndToEnd, AnImageInUseIsWaitedForThenWrittenOrLeftAlone) {
   expect_outcome(second, 0, kSuccess);
   EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12),
             std::string("\xFF\xFF\x00\x00\x0A\x09\x00\x02\x0A\x09\x00\x01", 12));
+
+  // A new image renamed into place while a run waits for the old one, as a build step puts it
+  // there: the block goes into the file the name leads to, and the old one is left alone.
+  write_image();
+  const std::string old_image = root_ + "/old.dol", new_image = root_ + "/new.dol";
+  ASSERT_EQ(link(image_path().c_str(), old_image.c_str()), 0);
+  write_file(new_image, image_bytes(kImageSize));
+  int held = open(image_path().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  command_ = program_command;
+  RunResult replaced = run({}, "", {}, [&] {
+    wait_until_running_program_opens(old_image);
+    rename(new_image.c_str(), image_path().c_str());
+    close(held);
+  });
+  expect_outcome(replaced, 0, kSuccess);
+  EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12), kDefaultBlock);
+  EXPECT_TRUE(same_image(read_file(old_image), image_bytes(kImageSize)));
 }
 
 TEST_F(EndToEnd, TheSettingsPathIsTheFullOneEvenAtTheRoot) {
