@@ -87,8 +87,8 @@ void describe_error(DWORD error, char *reason) {
 bool names_no_plain_file(const char *path) {
   DWORD attributes = GetFileAttributesA(path);
   if (attributes != INVALID_FILE_ATTRIBUTES) {
-    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
-                          FILE_ATTRIBUTE_REPARSE_POINT)) != 0;
+    return (attributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) != 0;
   }
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
