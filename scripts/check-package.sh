@@ -7,7 +7,7 @@ set -eu
 cd "$(dirname "$0")/.."
 cpack --preset deb
 deb=$(ls build/native/halmere-netcfg_*.deb)
-lintian --fail-on error,warning "$deb"
+lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb"
 echo "lintian: clean"
 (cd build/native && sha256sum --check --quiet "${deb##*/}.sha256")
 built_using=$(dpkg-deb --field "$deb" Built-Using)
