@@ -30,7 +30,8 @@ start)
   stop_x_server
   # Xvfb takes the first display number that is free, so that test runs side by side, and other
   # X servers on the machine, never meet; it writes the number once it accepts clients.
-  setsid Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$prefix.display" </dev/null \
+  : >"$prefix.display"
+  setsid Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>>"$prefix.display" </dev/null \
     >"$prefix-xvfb.log" 2>&1 &
   echo $! >"$prefix.xvfb-pid"
   waited=0
@@ -44,7 +45,9 @@ start)
   done
   export DISPLAY=":$(cat "$prefix.display")"
   # A server started by a test would inherit that test's limits, such as a file size limit
-  # that truncates the prefix's registry; so one is started here, and stays until "stop".
+  # that truncates the prefix's registry; so one is started here, and stays until "stop". One
+  # that a run left without "stop" would still show windows on its X server, and is ended.
+  WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
   WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix "$wine" wineboot -i </dev/null >"$prefix.log" 2>&1
   # With no window manager, Wine draws each window's frame and title itself, as Windows does.
