@@ -121,12 +121,16 @@ bool same_directory(const char *directory, UINT(WINAPI *query)(LPSTR, UINT)) {
          _stricmp(directory, system_directory) == 0;
 }
 
-// Whether the program's console is its own, made for it when a file manager started it: then it
-// closes the moment the program ends. From a command prompt the console is the prompt's too;
-// Wine gives a program run from a terminal a console of its own as well, but no such parent.
-bool has_console_that_closes_with_it() {
+// Whether the program writes to a console of its own, made for it when a file manager started
+// it: then the console closes the moment the program ends. From a command prompt the console is
+// the prompt's too; Wine gives a program run from a terminal a console of its own as well, but no
+// such parent. Output that goes to a file or a pipe is not lost with the window, and a wait
+// behind a window that shows nothing would only keep the program from ending.
+bool writes_to_console_that_closes_with_it() {
+  DWORD mode;
   DWORD processes[2];
-  if (GetConsoleProcessList(processes, 2) != 1) {
+  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) ||
+      GetConsoleProcessList(processes, 2) != 1) {
     return false;
   }
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -171,7 +175,7 @@ void wait_for_enter() {
 
 // Windows has neither signal to ignore: such a write simply fails.
 void prepare_run() {
-  if (has_console_that_closes_with_it()) {
+  if (writes_to_console_that_closes_with_it()) {
     (void)std::atexit(wait_for_enter);
   }
 }

@@ -52,4 +52,4 @@ get_property(all_tests DIRECTORY PROPERTY TESTS)
 list(FILTER all_tests EXCLUDE REGEX "^win32\\.(wine\\.|resources|hardening)")
 set_tests_properties(${all_tests} PROPERTIES
   FIXTURES_REQUIRED wine
-  ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${wine_prefix};NETCFG_E2E_UNPRIVILEGED_WINEPREFIX=${unprivileged_prefix};NETCFG_E2E_WINDOWS_HELPERS=${CMAKE_CURRENT_BINARY_DIR}/helpers")
+  ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${wine_prefix};NETCFG_E2E_DISPLAY_FILE=${wine_prefix}.display;NETCFG_E2E_UNPRIVILEGED_WINEPREFIX=${unprivileged_prefix};NETCFG_E2E_WINDOWS_HELPERS=${CMAKE_CURRENT_BINARY_DIR}/helpers")
