@@ -11,17 +11,29 @@ as_nobody() {
     env HOME="$unprivileged_prefix" WINEPREFIX="$unprivileged_prefix" "$@"
 }
 
+# Makes a prefix ready and starts a server for it, which stays until "stop": a server started by
+# a test would inherit that test's limits, such as a file size limit that truncates the prefix's
+# registry. Where prefixes were made beforehand (NETCFG_WINE_PREFIXES, in the VM of
+# with-wine32.sh), a new one starts as a copy of its files as links, which costs nothing: Wine
+# replaces its registry files rather than rewriting them. wineboot makes the prefix, or brings it
+# up to date, and starts Wine's services here, so that none of them keeps a test's output open.
+start_prefix() { # PREFIX USER GROUP COMMAND_AS_THE_USER...
+  path=$1 user=$2 group=$3
+  shift 3
+  made=${NETCFG_WINE_PREFIXES:-}/$user
+  if [ -n "${NETCFG_WINE_PREFIXES:-}" ] && [ -d "$made" ] && [ ! -e "$path" ]; then
+    cp -a --link "$made" "$path"
+  fi
+  install -d -o "$user" -g "$group" "$path"
+  "$@" wineserver -p </dev/null >/dev/null 2>&1
+  "$@" "$wine" wineboot -i </dev/null >"$path.log" 2>&1
+}
+
 case $action in
 start)
-  # A server started by a test would inherit that test's limits, such as a file size limit
-  # that truncates the prefix's registry; so one is started here, and stays until "stop".
-  mkdir -p "$prefix"
-  WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1
-  WINEPREFIX=$prefix "$wine" wineboot -i </dev/null >"$prefix.log" 2>&1
+  start_prefix "$prefix" "$(id -un)" "$(id -gn)" env WINEPREFIX="$prefix"
   if [ "$(id -u)" -eq 0 ]; then
-    mkdir -p "$unprivileged_prefix"
-    chown nobody:nogroup "$unprivileged_prefix"
-    as_nobody "$wine" wineboot -i </dev/null >"$prefix-nobody.log" 2>&1
+    start_prefix "$unprivileged_prefix" nobody nogroup as_nobody
   fi
   ;;
 stop)
