@@ -4,16 +4,18 @@
 set -eu
 packages="cmake make g++ libgtest-dev strace dpkg-dev"
 if [ "${1:-}" != native ]; then
-  # The Windows program is cross-built and tested under 32-bit Wine (or, where the machine runs
-  # no 32-bit programs, built for 64-bit Windows and tested under 64-bit Wine), its window on an
-  # X server of the tests' own, typed into with xdotool and photographed with ImageMagick; the
+  # The Windows program is cross-built, and tested under 32-bit Wine where with-wine32.sh runs
+  # it: here, or in a VM that it makes with debootstrap and cpio and runs with QEMU. The
   # sanitizer and fuzzing builds use clang, and the code checks clang-format, clang-tidy,
   # cppcheck and groff; the package is checked with lintian and its manual page read with man.
-  packages="$packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 clang libclang-rt-dev"
-  packages="$packages xvfb xdotool imagemagick"
-  packages="$packages clang-format clang-tidy cppcheck"
-  # 32-bit Wine, and the i386 packages under it, only where the kernel runs 32-bit programs.
-  if sh "$(dirname "$0")/can-run-32-bit.sh"; then packages="$packages wine32"; fi
+  packages="$packages g++-mingw-w64-i686 clang libclang-rt-dev clang-format clang-tidy cppcheck"
+  if [ "$(sh "$(dirname "$0")/with-wine32.sh" --where)" = here ]; then
+    # The double-click is tested in a window on an X server of the tests' own, typed into with
+    # xdotool and photographed with ImageMagick; the VM has these of its own.
+    packages="$packages wine wine32 xvfb xdotool imagemagick"
+  else
+    packages="$packages qemu-system-x86 debootstrap cpio"
+  fi
   packages="$packages groff-base lintian man-db"
 fi
 missing=""

@@ -2,11 +2,13 @@
 # program, which runs the .exe with wine, and the settings reader against Windows' own lookup.
 set(NETCFG_E2E_HARNESS "${PROJECT_SOURCE_DIR}/build/native/tests/end_to_end_test"
     CACHE FILEPATH "The end-to-end test program of a Linux build")
-set(wine_prefix ${CMAKE_CURRENT_BINARY_DIR}/wine-prefix)
-# The unprivileged user needs a prefix of its own, where it can reach it; one for each build
-# directory, so that builds tested side by side do not stop each other's Wine server.
+# The Wine prefixes, one for root and one for the unprivileged user, where that user can reach
+# it; in /tmp, which in the VM of scripts/with-wine32.sh is in memory, not on the shared tree.
+# One pair for each build directory, so that builds tested side by side do not stop each other's
+# Wine server.
 string(MD5 build_id ${CMAKE_CURRENT_BINARY_DIR})
 string(SUBSTRING ${build_id} 0 8 build_id)
+set(wine_prefix /tmp/halmere-netcfg-wine-root-${build_id})
 set(unprivileged_prefix /tmp/halmere-netcfg-wine-nobody-${build_id})
 set(wine_script ${CMAKE_CURRENT_SOURCE_DIR}/wine-prefix.sh)
 

@@ -1,7 +1,8 @@
 // Windows programs that the end-to-end cases run under Wine beside the utility, as other Windows
 // programs would get in its way, and as Explorer starts it. Built twice: as windows_helper.exe,
 // and as explorer.exe, so that the utility sees Explorer as its parent.
-//   hold FILE MILLISECONDS      keeps FILE open for writing, sharing only reading, then closes
+//   hold FILE                   keeps FILE open for writing, sharing only reading, until its
+//                               standard input ends
 //   rewrite MILLISECONDS A B    rewrites halmere02.ini in place, in turn with the bytes of A and
 //                               of B (of one size), each time with the same last-write time
 //   start PROGRAM               starts PROGRAM in a console of its own, with this program's
@@ -23,14 +24,18 @@ HANDLE open_for_writing(const char *name) {
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-int hold(const char *name, DWORD milliseconds) {
+// Held until the case lets it go, however slowly the machine runs.
+int hold(const char *name) {
   HANDLE file = open_for_writing(name);
   if (file == INVALID_HANDLE_VALUE) {
     return 2;
   }
   std::puts("held");
   std::fflush(stdout);
-  Sleep(milliseconds);
+  char byte;
+  DWORD count;
+  while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &count, nullptr) && count == 1) {
+  }
   CloseHandle(file);
   return 0;
 }
@@ -128,8 +133,8 @@ int screen(DWORD process) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc == 4 && std::strcmp(argv[1], "hold") == 0) {
-    return hold(argv[2], std::strtoul(argv[3], nullptr, 10));
+  if (argc == 3 && std::strcmp(argv[1], "hold") == 0) {
+    return hold(argv[2]);
   }
   if (argc == 5 && std::strcmp(argv[1], "rewrite") == 0) {
     return rewrite(std::strtoul(argv[2], nullptr, 10), argv[3], argv[4]);
@@ -140,7 +145,6 @@ int main(int argc, char **argv) {
   if (argc == 3 && std::strcmp(argv[1], "screen") == 0) {
     return screen(std::strtoul(argv[2], nullptr, 10));
   }
-  std::fputs("usage: hold FILE MS | rewrite MS A B | start|show PROGRAM | screen PROCESS\n",
-             stderr);
+  std::fputs("usage: hold FILE | rewrite MS A B | start|show PROGRAM | screen PROCESS\n", stderr);
   return 2;
 }

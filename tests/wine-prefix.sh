@@ -24,9 +24,27 @@ as_nobody() {
     env HOME="$unprivileged_prefix" WINEPREFIX="$unprivileged_prefix" "$@"
 }
 
+# Makes a prefix ready and starts a server for it, which stays until "stop": a server started by
+# a test would inherit that test's limits, such as a file size limit that truncates the prefix's
+# registry. Where prefixes were made beforehand (NETCFG_WINE_PREFIXES, in the VM of
+# with-wine32.sh), a new one starts as a copy of its files as links, which costs nothing: Wine
+# replaces its registry files rather than rewriting them. wineboot makes the prefix, or brings it
+# up to date, and starts Wine's services here, so that none of them keeps a test's output open.
+start_prefix() { # PREFIX USER GROUP COMMAND_AS_THE_USER...
+  path=$1 user=$2 group=$3
+  shift 3
+  made=${NETCFG_WINE_PREFIXES:-}/$user
+  if [ -n "${NETCFG_WINE_PREFIXES:-}" ] && [ -d "$made" ] && [ ! -e "$path" ]; then
+    cp -a --link "$made" "$path"
+  fi
+  install -d -o "$user" -g "$group" "$path"
+  "$@" wineserver -p </dev/null >/dev/null 2>&1
+  "$@" "$wine" wineboot -i </dev/null >"$path.log" 2>&1
+}
+
 case $action in
 start)
-  mkdir -p "$prefix"
+  mkdir -p "$(dirname "$prefix")"
   stop_x_server
   # Xvfb takes the first display number that is free, so that test runs side by side, and other
   # X servers on the machine, never meet; it writes the number once it accepts clients.
@@ -44,19 +62,14 @@ start)
     waited=$((waited + 1))
   done
   export DISPLAY=":$(cat "$prefix.display")"
-  # A server started by a test would inherit that test's limits, such as a file size limit
-  # that truncates the prefix's registry; so one is started here, and stays until "stop". One
-  # that a run left without "stop" would still show windows on its X server, and is ended.
+  # A server that a run left without "stop" would still show windows on its X server.
   WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
-  WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1
-  WINEPREFIX=$prefix "$wine" wineboot -i </dev/null >"$prefix.log" 2>&1
+  start_prefix "$prefix" "$(id -un)" "$(id -gn)" env WINEPREFIX="$prefix"
   # With no window manager, Wine draws each window's frame and title itself, as Windows does.
   WINEPREFIX=$prefix "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
     </dev/null >>"$prefix.log" 2>&1
   if [ "$(id -u)" -eq 0 ]; then
-    mkdir -p "$unprivileged_prefix"
-    chown nobody:nogroup "$unprivileged_prefix"
-    as_nobody "$wine" wineboot -i </dev/null >"$prefix-nobody.log" 2>&1
+    start_prefix "$unprivileged_prefix" nobody nogroup as_nobody
   fi
   ;;
 stop)

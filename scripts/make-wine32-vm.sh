@@ -1,0 +1,176 @@
+#!/bin/sh
+# Makes the virtual machine in which with-wine32.sh runs commands under 32-bit Wine where this
+# machine's kernel runs no 32-bit programs, from Debian's packages alone: a root with Debian's
+# 32-bit Wine and what the tests use beside it, with a Wine prefix made for root and one for
+# nobody, packed whole as the kernel's initial file system, and Debian's kernel. Debian's mirror is
+# the one this machine's apt sources name for its release. Needs root, debootstrap and cpio;
+# takes about six minutes on two cores. Prints nothing unless a step fails: then one line that
+# names it, and the step's output is in DIR/build.log.
+# Usage: make-wine32-vm.sh DIR            (makes DIR/vmlinuz and DIR/initrd.cpio)
+#        make-wine32-vm.sh --prefixes DIR (in the VM: makes the Wine prefixes, into DIR)
+set -eu
+cd "$(dirname "$0")/.."
+prefixes=/var/lib/netcfg-wine
+wine_dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
+
+# In the VM: a prefix for each user, as the tests make them, without the copies of Wine's own
+# DLLs that make up most of each; the list of those is left beside them, to link them again.
+if [ "${1:-}" = --prefixes ]; then
+  out=$2
+  export WINEDEBUG=-all
+  mkdir -p $prefixes/root $prefixes/nobody
+  chown nobody:nogroup $prefixes/nobody
+  WINEPREFIX=$prefixes/root wine wineboot -i </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefixes/root wineserver -w
+  as_nobody() {
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+      env HOME=$prefixes/nobody WINEPREFIX=$prefixes/nobody "$@"
+  }
+  as_nobody wine wineboot -i </dev/null >/dev/null 2>&1
+  as_nobody wineserver -w
+  cd $prefixes
+  # One process for all the comparisons: in the VM each process started costs dearly.
+  python3 - "$wine_dlls" root nobody >"$out/prefix-links" <<'EOF'
+import filecmp, os, sys
+for top in sys.argv[2:]:
+    for directory, _, names in os.walk(top):
+        for name in names:
+            path, dll = os.path.join(directory, name), os.path.join(sys.argv[1], name)
+            if not os.path.islink(path) and os.path.isfile(dll) and filecmp.cmp(path, dll, False):
+                os.remove(path)
+                print(path)
+EOF
+  tar -cf "$out/prefixes.tar" --numeric-owner root nobody
+  exit 0
+fi
+
+dir=$(mkdir -p "$1" && cd "$1" && pwd)
+root=$dir/root
+log=$dir/build.log
+: >"$log"
+step=""
+finish() {
+  status=$?
+  if mountpoint -q "$root/proc" 2>/dev/null; then umount "$root/proc"; fi
+  rm -rf --one-file-system "$root"
+  [ $status -eq 0 ] || echo "make-wine32-vm.sh: $step failed (its output: $log)" >&2
+}
+trap finish EXIT
+trap 'exit 1' INT TERM
+# Runs a step, its output into the log.
+step() {
+  step=$1
+  shift
+  echo "== $step" >>"$log"
+  "$@" >>"$log" 2>&1
+}
+in_root() {
+  env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LC_ALL=C DEBIAN_FRONTEND=noninteractive \
+    chroot "$root" "$@"
+}
+
+# The first archive of this release in the apt sources, in one-line or deb822 form.
+find_mirror() {
+  release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  mirror=$(
+    {
+      cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+        awk -v release="$release" '$1 == "deb" {
+          i = 2
+          if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
+          if ($(i + 1) == release) print $i
+        }'
+      for sources in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$sources" ] || continue
+        awk -v release="$release" 'BEGIN { RS = "" } {
+          deb = 0; suite = 0; enabled = 1; uri = ""
+          n = split($0, lines, "\n")
+          for (l = 1; l <= n; l++) {
+            if (lines[l] ~ /^#/) continue
+            field = tolower(lines[l]); sub(/:.*/, "", field)
+            value = lines[l]; sub(/^[^:]*:[ \t]*/, "", value)
+            if (field == "types" && (" " value " ") ~ / deb /) deb = 1
+            if (field == "suites" && (" " value " ") ~ (" " release " ")) suite = 1
+            if (field == "enabled" && tolower(value) == "no") enabled = 0
+            if (field == "uris") { split(value, uris, " "); uri = uris[1] }
+          }
+          if (deb && suite && enabled && uri != "") print uri
+        }' "$sources"
+      done
+    } | head -n 1
+  )
+  [ -n "$mirror" ] && echo "release $release from $mirror"
+}
+
+# 32-bit Wine, the X libraries it loads when it has a display, and its fonts; what the tests call
+# beside it (cmake's ctest, strace, python3, the mingw-w64 binutils that read the program's
+# files, util-linux's flock, setpriv and script); and a display server with the tools that find,
+# drive and photograph a window.
+install_packages() {
+  in_root dpkg --add-architecture i386
+  in_root apt-get update
+  in_root apt-get install -y --no-install-recommends wine wine32:i386 fonts-wine \
+    libxcomposite1:i386 libxcursor1:i386 libxfixes3:i386 libxi6:i386 libxinerama1:i386 \
+    libxrandr2:i386 libxrender1:i386 libxxf86vm1:i386 \
+    cmake strace python3 binutils-mingw-w64-i686 procps \
+    xvfb xdotool x11-utils imagemagick
+}
+
+# Debian's kernel, unpacked rather than installed, with only the modules that reach the shared
+# tree: the VM has no other devices to drive.
+unpack_kernel() {
+  package=$(in_root apt-cache depends linux-image-amd64 |
+    sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -n 1)
+  version=${package#linux-image-}
+  in_root sh -c "cd /tmp && apt-get download $package && dpkg-deb -x ${package}_*.deb /tmp/kernel"
+  in_root depmod -b /tmp/kernel "$version"
+  modules=$(in_root modprobe -d /tmp/kernel -S "$version" -a --show-depends virtio_pci \
+    9pnet_virtio 9p | sed -n 's|^insmod /tmp/kernel/\([^ ]*\).*|\1|p')
+  for module in $modules; do
+    mkdir -p "$root/${module%/*}"
+    cp "$root/tmp/kernel/$module" "$root/$module"
+  done
+  cp "$root/tmp/kernel/lib/modules/$version"/modules.builtin* \
+    "$root/tmp/kernel/lib/modules/$version/modules.order" "$root/lib/modules/$version/"
+  in_root depmod "$version"
+  cp "$root/tmp/kernel/boot/vmlinuz-$version" "$dir/vmlinuz"
+}
+
+# What no command in the VM reads: the package lists and archives, documentation, translations.
+trim() {
+  in_root apt-get clean
+  rm -rf "$root"/var/lib/apt/lists/* "$root"/usr/share/doc/* "$root"/usr/share/man/* \
+    "$root"/usr/share/info/* "$root"/tmp/*
+  find "$root/usr/share/locale" -mindepth 1 -maxdepth 1 -type d -exec rm -rf {} +
+  cp scripts/wine32-vm-init.sh "$root/init"
+  chmod 755 "$root/init"
+}
+
+pack() {
+  (cd "$root" && find . -mindepth 1 | cpio -o -H newc --quiet) >"$dir/initrd.cpio"
+}
+
+# The prefixes are made in the VM itself, which runs 32-bit Wine; back here their copies of
+# Wine's DLLs become links to the DLLs, as the same files.
+make_prefixes() {
+  rm -f "$dir/prefix-links" "$dir/prefixes.tar"
+  NETCFG_WINE32_VM=$dir sh scripts/with-wine32.sh sh scripts/make-wine32-vm.sh --prefixes "$dir"
+  mkdir -p "$root$prefixes"
+  tar -xpf "$dir/prefixes.tar" --numeric-owner -C "$root$prefixes"
+  while IFS= read -r file; do
+    ln "$root$wine_dlls/${file##*/}" "$root$prefixes/$file"
+  done <"$dir/prefix-links"
+  rm "$dir/prefix-links" "$dir/prefixes.tar"
+}
+
+step "finding Debian's mirror in the apt sources" find_mirror
+step "debootstrap" debootstrap --arch=amd64 --variant=minbase --include=kmod "$release" "$root" \
+  "$mirror"
+mount -t proc proc "$root/proc"
+step "installing Wine and the tests' tools" install_packages
+step "unpacking the kernel" unpack_kernel
+umount "$root/proc"
+step "trimming the root" trim
+step "packing the root" pack
+step "making the Wine prefixes in the VM" make_prefixes
+step "packing the root with the prefixes" pack
