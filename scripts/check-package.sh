@@ -1,11 +1,19 @@
 #!/bin/sh
-# Builds the Debian package from the native build, checks it with lintian, its checksum, and that
-# it names what it carries of other packages and their licences; installs it, runs the installed
-# program from PATH on a scratch copy of the example, finds its manual page, and removes the
-# package again, whatever failed. Needs root for dpkg.
+# Builds the Debian package and the .tar.gz from the native build; checks that the .tar.gz
+# extracts into one folder named for the release; checks the package with lintian, its checksum,
+# and that it names what it carries of other packages and their licences; installs it, runs the
+# installed program from PATH on a scratch copy of the example, finds its manual page, and
+# removes the package again, whatever failed. Needs root for dpkg.
 set -eu
 cd "$(dirname "$0")/.."
-cpack --preset deb
+cpack --preset native
+tgz=$(ls build/native/halmere-netcfg-*-Linux.tar.gz)
+top=$(basename "$tgz" .tar.gz)
+outside=$(tar -tzf "$tgz" | grep -v "^$top/" || true)
+[ -z "$outside" ] || { echo "${tgz##*/}: outside $top/:" $outside; exit 1; }
+tar -tzf "$tgz" | grep -qx "$top/bin/halmere-netcfg" ||
+  { echo "${tgz##*/}: no $top/bin/halmere-netcfg"; exit 1; }
+echo "${tgz##*/}: all in $top/"
 deb=$(ls build/native/halmere-netcfg_*.deb)
 lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb"
 echo "lintian: clean"
