@@ -1,8 +1,11 @@
 #!/bin/sh
-# Builds both programs and their packages twice more and checks that every artifact is byte for
-# byte the first build's: from this tree, in another directory, with another umask, locale and
-# time zone; and from what `git archive` makes of the last commit, as a packager builds a
-# release. Needs the native and win32 builds, and every change committed.
+# Builds both programs and their packages three times more and checks that every artifact is
+# byte for byte the first build's: from this tree, in another directory, with another umask,
+# locale and time zone; from what `git archive` makes of the last commit, as a packager builds a
+# release; and from a clone, owned by another user where this runs as root, as a CI container
+# building as root on a runner's checkout has it. Then a new commit in that clone, and only a
+# build and cpack after it: the Linux packages must carry the new commit's time. Needs the native
+# and win32 builds, and every change committed.
 set -eu
 cd "$(dirname "$0")/.."
 again=build/reproduced
@@ -13,7 +16,16 @@ if ! git diff --quiet HEAD --; then
   exit 1
 fi
 git archive --prefix=archive/ HEAD | tar -x -C "$again"
+git clone -q . "$again/clone"
+[ "$(id -u)" -ne 0 ] || chown -R nobody "$again/clone"
 [ "$(umask)" = 0022 ] && other_umask=002 || other_umask=022
+# Builds and packs a preset in a tree as a user does, with the tree's own presets.
+build_in() (
+  cd "$1"
+  cmake --preset $2 -DBUILD_TESTING=OFF >/dev/null
+  cmake --build --preset $2 -j2 >/dev/null
+  cd build/$2 && cpack >/dev/null
+)
 status=0
 for preset in native win32; do
   cpack --preset $preset >/dev/null
@@ -24,16 +36,13 @@ for preset in native win32; do
     cmake --build "$again/$preset" -j2 >/dev/null
     cd "$again/$preset" && cpack >/dev/null
   )
-  (
-    cd "$again/archive"
-    cmake --preset $preset -DBUILD_TESTING=OFF >/dev/null
-    cmake --build --preset $preset -j2 >/dev/null
-    cd build/$preset && cpack >/dev/null
-  )
+  build_in "$again/archive" $preset
+  build_in "$again/clone" $preset
   for artifact in build/$preset/halmere-netcfg build/$preset/halmere-netcfg.exe \
     build/$preset/*.deb build/$preset/*.tar.gz build/$preset/*.zip build/$preset/*.sha256; do
     [ -f "$artifact" ] || continue
-    for second in "$again/$preset/${artifact##*/}" "$again/archive/$artifact"; do
+    for second in "$again/$preset/${artifact##*/}" "$again/archive/$artifact" \
+      "$again/clone/$artifact"; do
       if cmp -s "$artifact" "$second"; then
         echo "reproduced: $second"
       else
@@ -44,4 +53,21 @@ for preset in native win32; do
     done
   done
 done
+
+cd "$again/clone"
+GIT_COMMITTER_DATE="2000-01-01 00:00:00 +0000" git -c safe.directory="$(pwd -P)" \
+  -c user.name=check -c user.email=check@example.org commit -q --allow-empty -m "A new commit"
+cmake --build --preset native >/dev/null
+cd build/native && cpack >/dev/null
+times=$(
+  TZ=UTC tar --full-time -tvzf ./*.tar.gz
+  dpkg-deb --fsys-tarfile ./*.deb | TZ=UTC tar --full-time -tv
+)
+if echo "$times" | grep -qv " 2000-01-01 00:00:00 "; then
+  echo "NOT THE NEW COMMIT'S TIME (2000-01-01 00:00:00) after a commit and a build:"
+  echo "$times" | grep -v " 2000-01-01 00:00:00 " | head -n 5
+  status=1
+else
+  echo "after a commit and a build: the .tar.gz and the .deb carry the new commit's time"
+fi
 exit $status
