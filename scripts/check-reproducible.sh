@@ -4,7 +4,7 @@
 # locale and time zone; from what `git archive` makes of the last commit, as a packager builds a
 # release; and from a clone, owned by another user where this runs as root, as a CI container
 # building as root on a runner's checkout has it. Then a new commit in that clone, and only a
-# build and cpack after it: the Linux packages must carry the new commit's time. Needs the native
+# build and cpack after it: the .tar.gz must carry the new commit's time. Needs the native
 # and win32 builds configured, and every change committed.
 set -eu
 cd "$(dirname "$0")/.."
@@ -61,15 +61,10 @@ GIT_COMMITTER_DATE="2000-01-01 00:00:00 +0000" git -c safe.directory="$(pwd -P)"
   -c user.name=check -c user.email=check@example.org commit -q --allow-empty -m "A new commit"
 cmake --build --preset native >/dev/null
 cd build/native && cpack >/dev/null
-times=$(
-  TZ=UTC tar --full-time -tvzf ./*.tar.gz
-  dpkg-deb --fsys-tarfile ./*.deb | TZ=UTC tar --full-time -tv
-)
-if echo "$times" | grep -qv " 2000-01-01 00:00:00 "; then
-  echo "NOT THE NEW COMMIT'S TIME (2000-01-01 00:00:00) after a commit and a build:"
-  echo "$times" | grep -v " 2000-01-01 00:00:00 " | head -n 5
+if TZ=UTC tar --full-time -tvzf ./*.tar.gz | grep -v " 2000-01-01 00:00:00 "; then
+  echo "NOT THE NEW COMMIT'S TIME (2000-01-01 00:00:00) after a commit and a build: the above"
   status=1
 else
-  echo "after a commit and a build: the .tar.gz and the .deb carry the new commit's time"
+  echo "after a new commit and a build: the .tar.gz carries its time"
 fi
 exit $status
