@@ -10,21 +10,48 @@
 
 namespace {
 
-// Writes `text` to `shown` with every control character escaped as \xHH: C0 controls, DEL, and
-// C1 controls in their UTF-8 form (C2 80 to C2 9F). A byte that is not UTF-8 stays as it is.
+// The length of the well-formed UTF-8 character at `text`, or 0 when none starts there.
+std::size_t utf8_character_length(const unsigned char *text, const unsigned char *end) {
+  unsigned char lead = *text;
+  std::size_t length = lead < 0x80                    ? 1
+                       : lead >= 0xC2 && lead <= 0xDF ? 2
+                       : lead >= 0xE0 && lead <= 0xEF ? 3
+                       : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                      : 0;
+  if (length == 0 || static_cast<std::size_t>(end - text) < length) {
+    return 0;
+  }
+  // The second byte's range rules out overlong forms, surrogates and code points past U+10FFFF.
+  unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  for (std::size_t i = 1; i < length; ++i, low = 0x80, high = 0xBF) {
+    if (text[i] < low || text[i] > high) {
+      return 0;
+    }
+  }
+  return length;
+}
+
+// Writes `text` to `shown` with every control character escaped as \xHH: C0 controls, DEL, C1
+// controls in their UTF-8 form (C2 80 to C2 9F), and the bytes 80 to 9F that are no part of
+// well-formed UTF-8, which a terminal in an 8-bit character set takes as C1 controls. All other
+// bytes stay as they are.
 void escape_controls(const char *text, const char *end, char *shown) {
-  for (; text != end; ++text) {
-    unsigned char c = static_cast<unsigned char>(*text);
-    bool c1 = c == 0xC2 && text + 1 != end && static_cast<unsigned char>(text[1]) >= 0x80 &&
-              static_cast<unsigned char>(text[1]) <= 0x9F;
-    if (c < 0x20 || c == 0x7F || c1) {
-      for (const char *byte = text; byte <= text + c1; ++byte) {
-        (void)std::snprintf(shown, 5, "\\x%02X", static_cast<unsigned char>(*byte));
+  const auto *byte = reinterpret_cast<const unsigned char *>(text);
+  const auto *stop = reinterpret_cast<const unsigned char *>(end);
+  while (byte != stop) {
+    std::size_t length = utf8_character_length(byte, stop);
+    bool control = length == 0   ? *byte >= 0x80 && *byte <= 0x9F
+                   : length == 1 ? *byte < 0x20 || *byte == 0x7F
+                                 : *byte == 0xC2 && byte[1] <= 0x9F;
+    for (const unsigned char *character_end = byte + (length == 0 ? 1 : length);
+         byte != character_end; ++byte) {
+      if (control) {
+        (void)std::snprintf(shown, 5, "\\x%02X", *byte);
         shown += 4;
+      } else {
+        *shown++ = static_cast<char>(*byte);
       }
-      text += c1;
-    } else {
-      *shown++ = *text;
     }
   }
   *shown = '\0';

@@ -46,7 +46,7 @@ enum SettingsOutcome {
   kSettingsRead,
   kSettingsPathTooLong,   // the platform cannot open a file by so long a path
   kSettingsKeptChanging,  // no one version of the file could be read
-  kSettingsInUse,         // another program kept the file open for writing, or unshared
+  kSettingsInUse,         // another program kept it: open for writing or unshared, or leased
   kSettingsUnreadable,    // the file is there but cannot be opened or read: see `reason`
 };
 
@@ -54,8 +54,9 @@ enum SettingsOutcome {
 // current directory, as the Windows profile functions do with no default text: at most
 // capacity - 1 characters of each value and a terminator, and a count of 0 when the file, the
 // section or the key is absent, when the value is empty, and when the file is no regular file.
-// All the values come from one version of the file. A file that is there but cannot be opened
-// or read fills `reason`, kReasonCapacity bytes, with why in the system's words.
+// All the values come from one version of the file. A file that another program keeps is waited
+// for, kBusyWaitMilliseconds at most. A file that is there but cannot be opened or read fills
+// `reason`, kReasonCapacity bytes, with why in the system's words.
 SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std::size_t count,
                                 const char *path, char *reason);
 
@@ -65,8 +66,9 @@ bool convert_address(const char *text, unsigned char octets[4]);
 
 // Opens an existing regular file in the current directory for reading and writing, unbuffered,
 // without creating or truncating it, and holds it against every other run until it is closed;
-// null for anything else. A file that another run holds is waited for, kBusyWaitMilliseconds at
-// most; `in_use` tells when that was the reason for null.
+// null for anything else. A file that another run holds, or another program keeps, is waited for,
+// kBusyWaitMilliseconds at most, and the name's new file taken should it move on meanwhile;
+// `in_use` tells when the wait was the reason for null.
 FILE *open_for_update(const char *name, bool *in_use);
 
 // The size of an open file in bytes; false when it cannot be had.

@@ -21,7 +21,7 @@ namespace {
 // Opens a regular file without waiting: a named pipe or a device would otherwise block the open
 // or feed the reader without end. Null with errno 0 for what is not there or is no regular file
 // (a socket, which cannot be opened, among them); null with the reason in errno for a file that
-// is there and cannot be opened.
+// is there and cannot be opened, EWOULDBLOCK for one under another program's lease.
 FILE *open_regular_file(const char *name, int flags, const char *mode) {
   int fd = open(name, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   struct stat status {};
@@ -52,21 +52,21 @@ long long milliseconds_now() {
   return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
-// Takes the file for this process alone, waiting while another holds it; false when it is
-// still held at `deadline`. The lock goes with the close.
-bool lock_exclusively(FILE *file, long long deadline) {
+void pause_before_next_try() {
+  timespec step{0, 10L * 1000 * 1000};
+  (void)nanosleep(&step, nullptr);
+}
+
+// Opens a regular file as open_regular_file does, waiting until `deadline` while another
+// program's lease keeps it: the open has asked the holder to let go, as Samba does for a Windows
+// client that has the file open, and one that answers in time is waited for.
+FILE *open_waiting_for_lease(const char *name, int flags, const char *mode, long long deadline) {
   for (;;) {
-    if (flock(fileno(file), LOCK_EX | LOCK_NB) == 0) {
-      return true;
+    FILE *file = open_regular_file(name, flags, mode);
+    if (file || errno != EWOULDBLOCK || milliseconds_now() >= deadline) {
+      return file;
     }
-    if (errno != EWOULDBLOCK) {
-      return true;  // a file system that keeps no locks: the run goes on unguarded, as before
-    }
-    if (milliseconds_now() >= deadline) {
-      return false;
-    }
-    timespec step{0, 10L * 1000 * 1000};
-    (void)nanosleep(&step, nullptr);
+    pause_before_next_try();
   }
 }
 
@@ -76,6 +76,28 @@ bool still_named(FILE *file, const char *name) {
   struct stat named {};
   return fstat(fileno(file), &opened) == 0 && stat(name, &named) == 0 &&
          opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+enum LockOutcome { kLocked, kHeldByAnother, kNameMovedOn };
+
+// Takes the file for this process alone, waiting until `deadline` while another holds it, and
+// for as long as `name` leads to it: a build step that renames a new image into place, or
+// removes it, ends the wait for the old one. The lock goes with the close.
+LockOutcome lock_while_named(FILE *file, const char *name, long long deadline) {
+  for (;;) {
+    // On a file system that keeps no locks the run goes on unguarded, as it would without them.
+    bool locked = flock(fileno(file), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (!still_named(file, name)) {
+      return kNameMovedOn;
+    }
+    if (locked) {
+      return kLocked;
+    }
+    if (milliseconds_now() >= deadline) {
+      return kHeldByAnother;
+    }
+    pause_before_next_try();
+  }
 }
 
 void copy_reason(int error, char *reason) {
@@ -107,10 +129,14 @@ SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std
   // close the directory's name comes to the longest path the system takes. One open serves all
   // the keys, so that a file replaced meanwhile is read whole in one version.
   const char *separator = std::strrchr(path, kPathSeparator);
-  FILE *file = open_regular_file(separator ? separator + 1 : path, O_RDONLY, "rb");
+  FILE *file = open_waiting_for_lease(separator ? separator + 1 : path, O_RDONLY, "rb",
+                                      milliseconds_now() + kBusyWaitMilliseconds);
   if (!file) {
     if (errno == 0) {
       return kSettingsRead;  // absent, or no regular file: every key is missing
+    }
+    if (errno == EWOULDBLOCK) {
+      return kSettingsInUse;
     }
     copy_reason(errno, reason);
     return kSettingsUnreadable;
@@ -139,18 +165,19 @@ FILE *open_for_update(const char *name, bool *in_use) {
   *in_use = false;
   long long deadline = milliseconds_now() + kBusyWaitMilliseconds;
   for (;;) {
-    FILE *file = open_regular_file(name, O_RDWR, "rb+");
+    FILE *file = open_waiting_for_lease(name, O_RDWR, "rb+", deadline);
     if (!file) {
+      *in_use = errno == EWOULDBLOCK;
       return nullptr;
     }
-    // Another run, or a build step that renames a new image into place, may have replaced the
-    // file while this run waited for it: then the name's new file is the one to write.
-    bool locked = lock_exclusively(file, deadline);
-    if (locked && still_named(file, name)) {
+    LockOutcome outcome = lock_while_named(file, name, deadline);
+    if (outcome == kLocked) {
       return file;
     }
     (void)std::fclose(file);
-    if (!locked || milliseconds_now() >= deadline) {
+    // The name's new file is the one to write, and no file means no image; but a name that
+    // moves on again and again is given up with the wait.
+    if (outcome == kHeldByAnother || milliseconds_now() >= deadline) {
       *in_use = true;
       return nullptr;
     }

@@ -81,33 +81,37 @@ void describe_error(DWORD error, char *reason) {
   }
 }
 
-// Whether `path` names something that is there but is no plain file: a directory, a device, or a
-// socket or other reparse point that cannot be opened. Wine gives a Unix pipe, device or socket
-// no attributes at all, though it finds it in the directory.
+// Whether `path` names something that is there but by its nature is no settings file: a
+// directory, a device, or a socket (a reparse point of its own tag). Wine finds a Unix pipe,
+// device or socket in the directory but gives it no attributes at all. A symbolic link, or an
+// online-only placeholder of a cloud drive, is a reparse point too, but one that cannot be opened
+// is a file that cannot be read, and its reason counts.
 bool names_no_plain_file(const char *path) {
-  DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    return (attributes &
-            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) != 0;
-  }
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
   if (search == INVALID_HANDLE_VALUE) {
     return false;
   }
   FindClose(search);
-  return true;
+  DWORD attributes = GetFileAttributesA(path);
+  // The reparse tag is given only for a reparse point.
+  bool socket = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                found.dwReserved0 == IO_REPARSE_TAG_AF_UNIX;
+  return attributes == INVALID_FILE_ATTRIBUTES || socket ||
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
 }
 
-// Opens a file, waiting while another process holds it in a way its sharing does not allow.
-// INVALID_HANDLE_VALUE with the last error set when it cannot be had, ERROR_SHARING_VIOLATION
-// when it was still held after the wait.
+// Opens a file, waiting while another process holds it in a way its sharing does not allow, until
+// kBusyWaitMilliseconds after the first try by the clock: a try may take a timer tick's sleep, or
+// a file server's own wait before it answers. INVALID_HANDLE_VALUE with the last error set when
+// it cannot be had, ERROR_SHARING_VIOLATION when it was still held after the wait.
 HANDLE open_sharing_only_reading(const char *path, DWORD access) {
-  for (unsigned waited_ms = 0;; waited_ms += 10) {
+  ULONGLONG deadline = GetTickCount64() + kBusyWaitMilliseconds;
+  for (;;) {
     HANDLE file = CreateFileA(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
-        waited_ms >= kBusyWaitMilliseconds) {
+        GetTickCount64() >= deadline) {
       return file;
     }
     Sleep(10);

@@ -148,6 +148,21 @@ int bind_socket(const std::string &path) {
   return fd;
 }
 
+// A lease that the test itself holds on a file, as Samba's kernel oplocks take one for a Windows
+// client that has the file open: an open that conflicts with it (any open for a write lease, one
+// for writing for a read lease) asks the holder, by SIGIO, to let go. `answers`: it lets go, as a
+// client answering its oplock break does. Close the result to end the lease.
+int lease_held = -1;
+int hold_lease(const std::string &path, int type, bool answers) {
+  struct sigaction on_break {};
+  on_break.sa_handler = answers ? [](int) { fcntl(lease_held, F_SETLEASE, F_UNLCK); } : [](int) {};
+  on_break.sa_flags = SA_RESTART;  // the test waits for a run meanwhile
+  sigaction(SIGIO, &on_break, nullptr);
+  lease_held = open(path.c_str(), (type == F_RDLCK ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+  EXPECT_EQ(fcntl(lease_held, F_SETLEASE, type), 0) << path << ": " << std::strerror(errno);
+  return lease_held;
+}
+
 // Removes a tree by descriptors, so that trees deeper than PATH_MAX go too.
 void remove_tree(int parent, const char *name) {
   int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
@@ -665,7 +680,20 @@ TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
   write_settings(kDefaultSettings);
   ASSERT_EQ(chmod(settings_file.c_str(), 0), 0);
   const std::string denied = windows_build ? "Access denied." : "Permission denied";
-  expect_failure_changes_nothing("Unable to read " + path + ": " + denied, unprivileged());
+  const auto as_nobody = unprivileged();
+  expect_failure_changes_nothing("Unable to read " + path + ": " + denied, as_nobody);
+  // A link is a file, whatever it leads to: one to that file, or round in a circle, says why.
+  const std::string target = work_ + "/target.ini";
+  ASSERT_EQ(rename(settings_file.c_str(), target.c_str()), 0);
+  ASSERT_EQ(symlink("target.ini", settings_file.c_str()), 0);
+  expect_failure_changes_nothing("Unable to read " + path + ": " + denied, as_nobody);
+  unlink(settings_file.c_str());
+  ASSERT_EQ(symlink("halmere02.ini", settings_file.c_str()), 0);
+  expect_failure_changes_nothing(
+      "Unable to read " + path + ": " +
+      (windows_build ? "The filename cannot be resolved." : "Too many levels of symbolic links"));
+  unlink(settings_file.c_str());
+  ASSERT_EQ(rename(target.c_str(), settings_file.c_str()), 0);
   ASSERT_EQ(chmod(settings_file.c_str(), 0644), 0);
   if (windows_build) {
     // Another Windows program keeps it open for writing for longer than the program waits.
@@ -674,6 +702,16 @@ TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
     let_go(holder);
     return;  // what follows fails Wine's own calls
   }
+  // Under another program's lease: waited for while it lets go in time, in use while it does
+  // not. (The directory is not compared: reading the file would wait for the lease too.)
+  int lease = hold_lease(settings_file, F_WRLCK, true);
+  expect_outcome(run(), 0, kSuccess);
+  close(lease);
+  write_image();
+  lease = hold_lease(settings_file, F_WRLCK, false);
+  expect_outcome(run(), 1, "Unable to read " + path + ": another program kept it in use");
+  close(lease);
+  EXPECT_TRUE(same_image(read_file(image_path()), image_bytes(kImageSize)));
   const std::pair<const char *, const char *> faults[] = {
       {"inject=openat:error=EMFILE", "Too many open files"},
       {"inject=read:error=EIO", "Input/output error"}};
@@ -901,8 +939,9 @@ TEST_F(EndToEnd, AnImageInUseIsWaitedForThenWrittenOrLeftAlone) {
   EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12),
             std::string("\xFF\xFF\x00\x00\x0A\x09\x00\x02\x0A\x09\x00\x01", 12));
 
-  // A new image renamed into place while a run waits for the old one, as a build step puts it
-  // there: the block goes into the file the name leads to, and the old one is left alone.
+  // A new image renamed into place while a run waits for the old one, which stays held, as a
+  // build step puts it there: the block goes into the file the name leads to, and the old one is
+  // left alone. With the name removed instead, there is no image.
   write_image();
   const std::string old_image = root_ + "/old.dol", new_image = root_ + "/new.dol";
   ASSERT_EQ(link(image_path().c_str(), old_image.c_str()), 0);
@@ -913,11 +952,32 @@ TEST_F(EndToEnd, AnImageInUseIsWaitedForThenWrittenOrLeftAlone) {
   RunResult replaced = run({}, "", {}, [&] {
     wait_until_running_program_opens(old_image);
     rename(new_image.c_str(), image_path().c_str());
-    close(held);
   });
   expect_outcome(replaced, 0, kSuccess);
   EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12), kDefaultBlock);
   EXPECT_TRUE(same_image(read_file(old_image), image_bytes(kImageSize)));
+  ASSERT_EQ(link(old_image.c_str(), new_image.c_str()), 0);
+  rename(new_image.c_str(), image_path().c_str());
+  auto start = std::time(nullptr);
+  RunResult removed = run({}, "", {}, [&] {
+    wait_until_running_program_opens(old_image);
+    unlink(image_path().c_str());
+  });
+  expect_outcome(removed, 1, kUnableToOpen);
+  EXPECT_LT(std::time(nullptr) - start, 4) << "waited for a file that has no name";
+  close(held);
+  EXPECT_TRUE(same_image(read_file(old_image), image_bytes(kImageSize)));
+
+  // Under another program's read lease, which the open for writing asks it to let go.
+  write_image();
+  int lease = hold_lease(image_path(), F_RDLCK, true);
+  expect_outcome(run(), 0, kSuccess);
+  EXPECT_EQ(read_file(image_path()).substr(kBlockOffset, 12), kDefaultBlock);
+  close(lease);
+  write_image();
+  lease = hold_lease(image_path(), F_RDLCK, false);
+  expect_failure_changes_nothing(kInUse);
+  close(lease);
 }
 
 TEST_F(EndToEnd, TheSettingsPathIsTheFullOneEvenAtTheRoot) {
@@ -950,9 +1010,13 @@ TEST_F(EndToEnd, AnyDirectoryTheSystemCanNameIsUsed) {
     expect_outcome(run({}, directory), 0, kSuccess);
     EXPECT_EQ(read_file(image_path(directory)).substr(kBlockOffset, 12), kDefaultBlock);
   }
-  // A name that would forge a line, retitle the terminal or clear it is shown escaped. Wine
-  // cannot name it, and starts the program in the Windows directory, where it does nothing.
-  const std::string hostile = work_ + "/nl\n"s + kSuccess + "\n\x1B]0;t\a\x1B[2J\xC2\x9B.";
+  // A name that would forge a line, retitle the terminal or clear it is shown escaped: in UTF-8,
+  // and in an 8-bit character set, where the byte 9B outside UTF-8 is a control; well-formed UTF-8
+  // and other bytes stay. Wine cannot name it, and starts the program in the Windows directory,
+  // where it does nothing.
+  const std::string hostile = work_ + "/nl\n"s + kSuccess +
+                              "\n\x1B]0;t\a\x1B[2J\xC2\x9B\x9B"
+                              "2J\xE9\xE2\x82\xAC\xE2\x9B.";
   ASSERT_EQ(mkdir(hostile.c_str(), 0755), 0);
   write_settings("[NETWORK]\n", hostile);
   write_image(kImageSize, hostile);
@@ -961,11 +1025,14 @@ TEST_F(EndToEnd, AnyDirectoryTheSystemCanNameIsUsed) {
     EXPECT_NE(refused.err.find("starting in the Windows directory"), std::string::npos);
     refused.err.clear();
   }
-  expect_outcome(refused, 1,
-                 windows_build ? kSystemDirectory
-                               : missing("GCIP", work_ + "/nl\\x0A" + kSuccess +
-                                                     "\\x0A\\x1B]0;t\\x07\\x1B[2J\\xC2\\x9B./"
-                                                     "halmere02.ini"));
+  expect_outcome(
+      refused, 1,
+      windows_build
+          ? kSystemDirectory
+          : missing("GCIP",
+                    work_ + "/nl\\x0A" + kSuccess +
+                        "\\x0A\\x1B]0;t\\x07\\x1B[2J\\xC2\\x9B\\x9B2J\xE9\xE2\x82\xAC\xE2\\x9B./"
+                        "halmere02.ini"));
   EXPECT_TRUE(same_image(read_file(image_path(hostile)), image_bytes(kImageSize)));
   write_settings("[NETWORK]\n", named);
   expect_outcome(run({}, named), 1, missing("GCIP", shown_settings_path(named)));
