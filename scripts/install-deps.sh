@@ -1,34 +1,77 @@
 #!/bin/sh
 # Installs, from Debian's packages, whatever the build and the tests need and this machine lacks.
+# A package index that cannot be fetched does not stop it (update-package-lists.sh); a package
+# that cannot be installed does, in apt's words, but for 32-bit Wine: where that cannot be had,
+# what the VM of with-wine32.sh needs is installed instead, and the Windows tests run there.
 # Usage: install-deps.sh [native]   (native: only what the Linux program needs)
 set -eu
+scripts=$(cd "$(dirname "$0")" && pwd)
 packages="cmake make g++ libgtest-dev strace dpkg-dev"
+wine="" vm=""
 if [ "${1:-}" != native ]; then
-  # The Windows program is cross-built, and tested under 32-bit Wine where with-wine32.sh runs
-  # it: here, or in a VM that it makes with debootstrap and cpio and runs with QEMU. The
-  # sanitizer and fuzzing builds use clang, and the code checks clang-format, clang-tidy,
-  # cppcheck and groff; the package is checked with lintian and its manual page read with man.
-  packages="$packages g++-mingw-w64-i686 clang libclang-rt-dev clang-format clang-tidy cppcheck"
-  if [ "$(sh "$(dirname "$0")/with-wine32.sh" --where)" = here ]; then
-    # The double-click is tested in a window on an X server of the tests' own, typed into with
-    # xdotool and photographed with ImageMagick; the VM has these of its own.
-    packages="$packages wine wine32 xvfb xdotool imagemagick"
-  else
-    packages="$packages qemu-system-x86 debootstrap cpio"
-  fi
-  packages="$packages groff-base lintian man-db"
+  # The Windows program is cross-built. The sanitizer and fuzzing builds use clang, and the code
+  # checks clang-format, clang-tidy, cppcheck and groff; the package is checked with lintian and
+  # its manual page read with man.
+  packages="$packages g++-mingw-w64-i686 clang libclang-rt-dev clang-format clang-tidy cppcheck
+    groff-base lintian man-db"
+  # The Windows tests run under 32-bit Wine: here where the kernel runs 32-bit programs, with an
+  # X server of their own for the double-click, typed into with xdotool and photographed with
+  # ImageMagick; elsewhere in a VM made with debootstrap and cpio and run with QEMU, which has
+  # these of its own.
+  wine="wine wine32 xvfb xdotool imagemagick"
+  vm="qemu-system-x86 debootstrap cpio"
+  case ${NETCFG_WINE32:-} in
+  vm) wine="" ;;
+  here) vm="" ;;
+  *) sh "$scripts/can-run-32-bit.sh" || wine="" ;;
+  esac
 fi
-missing=""
-for package in $packages; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
-    missing="$missing $package"
-done
-[ -z "$missing" ] && exit 0
-echo "Installing:$missing"
+
+missing() {
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+      printf ' %s' "$package"
+  done
+}
+# Installs those of the packages named that are missing.
+install() {
+  absent=$(missing "$@")
+  [ -z "$absent" ] && return
+  echo "Installing:$absent"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $absent
+}
+[ -n "$(missing $packages ${wine:-$vm})" ] || exit 0
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-case " $missing " in
-*" wine32 "*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
-esac
-$sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+# 32-bit Wine is Debian's i386 architecture, whose lists the update must fetch too.
+added_i386=""
+if [ -n "$(missing $wine)" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+  added_i386=yes
+fi
+$sudo sh "$scripts/update-package-lists.sh"
+install $packages || {
+  echo "install-deps.sh: apt could not install what the build needs" >&2
+  exit 1
+}
+if [ -n "$wine" ]; then
+  # apt's words are kept back should the VM stand in, all but its reason.
+  log=$(mktemp)
+  trap 'rm -f "$log"' EXIT
+  if install $wine >"$log" 2>&1; then
+    cat "$log"
+  elif [ -z "$vm" ]; then
+    cat "$log"
+    echo "install-deps.sh: apt could not install 32-bit Wine" >&2
+    exit 1
+  else
+    echo "install-deps.sh: 32-bit Wine cannot be installed here ($(sed -n 's/^E: //p' "$log" |
+      tail -n 1)); the Windows tests run in a virtual machine instead" >&2
+    [ -z "$added_i386" ] || $sudo dpkg --remove-architecture i386 2>/dev/null || :
+    wine=""
+  fi
+fi
+[ -n "$wine" ] || install $vm || {
+  echo "install-deps.sh: neither 32-bit Wine nor the virtual machine it runs in can be installed" >&2
+  exit 1
+}

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Makes the virtual machine in which with-wine32.sh runs commands under 32-bit Wine where this
-# machine's kernel runs no 32-bit programs, from Debian's packages alone: a root with Debian's
-# 32-bit Wine and what the tests use beside it, with a Wine prefix made for root and one for
-# nobody, packed whole as the kernel's initial file system, and Debian's kernel. Debian's mirror is
-# the one this machine's apt sources name for its release. Needs root, debootstrap and cpio;
+# machine runs no 32-bit Wine, from Debian's packages alone: a root with Debian's 32-bit Wine and
+# what the tests use beside it, with a Wine prefix made for root and one for nobody, packed whole
+# as the kernel's initial file system, and Debian's kernel. Debian's mirror is the first that this
+# machine's apt sources name for its release and apt could fetch. Needs root, debootstrap and cpio;
 # takes about six minutes on two cores. Prints nothing unless a step fails: then one line that
 # names it, and the step's output is in DIR/build.log.
 # Usage: make-wine32-vm.sh DIR            (makes DIR/vmlinuz and DIR/initrd.cpio)
@@ -69,36 +69,48 @@ in_root() {
     chroot "$root" "$@"
 }
 
-# The first archive of this release in the apt sources, in one-line or deb822 form.
+# The archives of this release in the apt sources, in one-line or deb822 form, in their order.
+archives() {
+  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+    awk -v release="$release" '$1 == "deb" {
+      i = 2
+      if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
+      if ($(i + 1) == release) print $i
+    }'
+  for sources in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$sources" ] || continue
+    awk -v release="$release" 'BEGIN { RS = "" } {
+      deb = 0; suite = 0; enabled = 1; uri = ""
+      n = split($0, lines, "\n")
+      for (l = 1; l <= n; l++) {
+        if (lines[l] ~ /^#/) continue
+        field = tolower(lines[l]); sub(/:.*/, "", field)
+        value = lines[l]; sub(/^[^:]*:[ \t]*/, "", value)
+        if (field == "types" && (" " value " ") ~ / deb /) deb = 1
+        if (field == "suites" && (" " value " ") ~ (" " release " ")) suite = 1
+        if (field == "enabled" && tolower(value) == "no") enabled = 0
+        if (field == "uris") { split(value, uris, " "); uri = uris[1] }
+      }
+      if (deb && suite && enabled && uri != "") print uri
+    }' "$sources"
+  done
+}
+
+# The first of them whose release file apt fetched when it last updated its lists, as apt names
+# its lists (the address without its scheme, "/" made "_"): a source that cannot be fetched is
+# passed over. Where apt has fetched none, the first of them.
 find_mirror() {
   release=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  mirror=$(
-    {
-      cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-        awk -v release="$release" '$1 == "deb" {
-          i = 2
-          if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
-          if ($(i + 1) == release) print $i
-        }'
-      for sources in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$sources" ] || continue
-        awk -v release="$release" 'BEGIN { RS = "" } {
-          deb = 0; suite = 0; enabled = 1; uri = ""
-          n = split($0, lines, "\n")
-          for (l = 1; l <= n; l++) {
-            if (lines[l] ~ /^#/) continue
-            field = tolower(lines[l]); sub(/:.*/, "", field)
-            value = lines[l]; sub(/^[^:]*:[ \t]*/, "", value)
-            if (field == "types" && (" " value " ") ~ / deb /) deb = 1
-            if (field == "suites" && (" " value " ") ~ (" " release " ")) suite = 1
-            if (field == "enabled" && tolower(value) == "no") enabled = 0
-            if (field == "uris") { split(value, uris, " "); uri = uris[1] }
-          }
-          if (deb && suite && enabled && uri != "") print uri
-        }' "$sources"
-      done
-    } | head -n 1
-  )
+  first="" mirror=""
+  for archive in $(archives); do
+    first=${first:-$archive}
+    list=/var/lib/apt/lists/$(printf '%s' "${archive%/}" | sed 's|^[a-z0-9+]*://||; s|/|_|g')
+    if ls "${list}_dists_${release}_"*Release >/dev/null 2>&1; then
+      mirror=$archive
+      break
+    fi
+  done
+  mirror=${mirror:-$first}
   [ -n "$mirror" ] && echo "release $release from $mirror"
 }
 
@@ -108,7 +120,8 @@ find_mirror() {
 # drive and photograph a window.
 install_packages() {
   in_root dpkg --add-architecture i386
-  in_root apt-get update
+  cp scripts/update-package-lists.sh "$root/tmp/"
+  in_root sh /tmp/update-package-lists.sh
   in_root apt-get install -y --no-install-recommends wine wine32:i386 fonts-wine \
     libxcomposite1:i386 libxcursor1:i386 libxfixes3:i386 libxi6:i386 libxinerama1:i386 \
     libxrandr2:i386 libxrender1:i386 libxxf86vm1:i386 \

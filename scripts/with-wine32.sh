@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs a command where 32-bit Wine runs, so that the Windows program that ships is tested on any
-# machine: here, where this machine's kernel runs 32-bit programs (scripts/can-run-32-bit.sh);
+# machine: here, where this machine's kernel runs 32-bit programs (scripts/can-run-32-bit.sh) and
+# 32-bit Wine is installed (Debian's wine32: 64-bit Wine alone runs no 32-bit program);
 # elsewhere in a virtual machine that QEMU emulates whole, made from Debian's packages by
 # scripts/make-wine32-vm.sh, with this tree shared at its own path.
 #
@@ -15,12 +16,13 @@
 # script's. The VM boots in about 35 s, and nothing of it outlives the command.
 #
 # The VM is made the first time it is needed, in build/wine32-vm/ (about six minutes, as root),
-# and made again whenever make-wine32-vm.sh or wine32-vm-init.sh changes. Should the VM fail
-# to be made, to boot, or to give the command's status back in time, this script says which step
-# failed in one line and exits with status 125.
+# and made again whenever make-wine32-vm.sh, wine32-vm-init.sh or update-package-lists.sh
+# changes. Should the VM fail to be made, to boot, or to give the command's status back in time,
+# or 32-bit Wine be missing where the command is to run here, this script says which step failed
+# in one line and exits with status 125.
 #
 #   NETCFG_WINE32=vm          runs the command in the VM even where it could run here
-#   NETCFG_WINE32=here        runs it here, whatever the kernel
+#   NETCFG_WINE32=here        runs it here, whatever the kernel (32-bit Wine must be installed)
 #   NETCFG_WINE32_TIMEOUT=S   seconds the VM may run, boot included (default 2400)
 #   NETCFG_WINE32_VM=DIR      boots the VM made in DIR as it is (make-wine32-vm.sh uses it)
 set -eu
@@ -33,15 +35,22 @@ fail() {
   exit 125
 }
 
+wine32_installed() {
+  dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q "ok installed"
+}
 mode=${NETCFG_WINE32:-}
 [ -z "${NETCFG_WINE32_VM:-}" ] || mode=vm
 case $mode in
 here | vm) ;;
-"") if sh "$scripts/can-run-32-bit.sh"; then mode=here; else mode=vm; fi ;;
+"") if sh "$scripts/can-run-32-bit.sh" && wine32_installed; then mode=here; else mode=vm; fi ;;
 *) fail "NETCFG_WINE32 is \"$mode\": it may be vm or here" ;;
 esac
 [ "$1" != --where ] || { echo $mode; exit 0; }
-[ $mode = vm ] || exec "$@"
+if [ $mode = here ]; then
+  wine32_installed || fail "32-bit Wine is not installed here (Debian's wine32, which" \
+    "sh scripts/install-deps.sh installs where it can be had)"
+  exec "$@"
+fi
 
 here=$(pwd -P)
 case $here/ in
@@ -57,7 +66,8 @@ mkdir -p "$vms"
 if [ -n "${NETCFG_WINE32_VM:-}" ]; then
   image=$NETCFG_WINE32_VM
 else
-  key=$(cat "$scripts/make-wine32-vm.sh" "$scripts/wine32-vm-init.sh" | sha256sum | cut -c 1-16)
+  key=$(cat "$scripts/make-wine32-vm.sh" "$scripts/wine32-vm-init.sh" \
+    "$scripts/update-package-lists.sh" | sha256sum | cut -c 1-16)
   image=$vms/$key
   exec 9>"$vms/lock"
   flock 9
