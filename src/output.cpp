@@ -32,18 +32,32 @@ std::size_t utf8_character_length(const unsigned char *text, const unsigned char
   return length;
 }
 
+// Whether a UTF-8 character of `length` bytes holds a byte from 80 to 9F, which only its
+// continuation bytes can be.
+bool holds_c1_byte(const unsigned char *character, std::size_t length) {
+  for (std::size_t i = 1; i < length; ++i) {
+    if (character[i] <= 0x9F) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // Writes `text` to `shown` with every control character escaped as \xHH: C0 controls, DEL, C1
 // controls in their UTF-8 form (C2 80 to C2 9F), and the bytes 80 to 9F that are no part of
-// well-formed UTF-8, which a terminal in an 8-bit character set takes as C1 controls. All other
-// bytes stay as they are.
+// well-formed UTF-8, which a terminal in an 8-bit character set takes as C1 controls. Such a
+// terminal takes them inside UTF-8 characters too (E with caron is C4 9B, and 9B is CSI), so for
+// it every character that holds one is escaped whole. All other bytes stay as they are.
 void escape_controls(const char *text, const char *end, char *shown) {
   const auto *byte = reinterpret_cast<const unsigned char *>(text);
   const auto *stop = reinterpret_cast<const unsigned char *>(end);
   while (byte != stop) {
     std::size_t length = utf8_character_length(byte, stop);
+    // The locale is asked only when a character holds such a byte.
     bool control = length == 0   ? *byte >= 0x80 && *byte <= 0x9F
                    : length == 1 ? *byte < 0x20 || *byte == 0x7F
-                                 : *byte == 0xC2 && byte[1] <= 0x9F;
+                                 : (*byte == 0xC2 && byte[1] <= 0x9F) ||
+                                       (holds_c1_byte(byte, length) && output_charset_is_8_bit());
     for (const unsigned char *character_end = byte + (length == 0 ? 1 : length);
          byte != character_end; ++byte) {
       if (control) {

@@ -24,6 +24,10 @@ void prepare_run();
 // the console's own code page, and leaves the console as it was.
 void write_output(const char *text);
 
+// Whether what write_output writes reaches a terminal in an 8-bit character set, which takes the
+// bytes 0x80 to 0x9F as controls even inside UTF-8 characters.
+bool output_charset_is_8_bit();
+
 enum DirectoryOutcome {
   kDirectoryFound,
   kDirectoryUnknown,   // removed, too long, or no absolute path

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -113,6 +115,38 @@ void prepare_run() {
 
 void write_output(const char *text) {
   (void)std::fputs(text, stdout);
+}
+
+// The terminal's character set is the locale's: that of LC_ALL, LC_CTYPE or LANG, the first set
+// and not empty, named language[_territory][.codeset][@modifier]. Any locale but C and POSIX
+// whose codeset is not UTF-8 is an 8-bit one, a name without a codeset (de_DE) among them.
+bool output_charset_is_8_bit() {
+  static const char *const kVariables[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+  const char *locale = nullptr;
+  for (const char *variable : kVariables) {
+    locale = std::getenv(variable);
+    if (locale != nullptr && *locale != '\0') {
+      break;
+    }
+  }
+  if (locale == nullptr || *locale == '\0' || std::strcmp(locale, "C") == 0 ||
+      std::strcmp(locale, "POSIX") == 0) {
+    return false;
+  }
+  // UTF-8 however it is spelled: UTF-8, utf8, UTF_8.
+  const char *codeset = std::strchr(locale, '.');
+  char spelled[5] = {};
+  std::size_t length = 0;
+  for (const char *c = codeset ? codeset + 1 : ""; *c != '\0' && *c != '@'; ++c) {
+    if (*c == '-' || *c == '_') {
+      continue;
+    }
+    if (length == sizeof spelled - 1) {
+      return true;
+    }
+    spelled[length++] = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+  }
+  return std::strcmp(spelled, "utf8") != 0;
 }
 
 DirectoryOutcome get_current_directory(char *directory, std::size_t capacity) {

@@ -209,6 +209,13 @@ void write_output(const char *text) {
   (void)WriteConsoleW(out, line, static_cast<DWORD>(std::wcslen(line)), &written, nullptr);
 }
 
+// A console is given UTF-16, which it shows as characters; elsewhere the text goes out in the
+// process's code page, UTF-8 where Windows honours the manifest, whose bytes 0x80 to 0x9F are no
+// controls.
+bool output_charset_is_8_bit() {
+  return false;
+}
+
 DirectoryOutcome get_current_directory(char *directory, std::size_t capacity) {
   // The count is the length on success, or the size needed when the buffer is too small.
   DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(capacity), directory);

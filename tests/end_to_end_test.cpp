@@ -1034,6 +1034,37 @@ TEST_F(EndToEnd, AnyDirectoryTheSystemCanNameIsUsed) {
                         "\\x0A\\x1B]0;t\\x07\\x1B[2J\\xC2\\x9B\\x9B2J\xE9\xE2\x82\xAC\xE2\\x9B./"
                         "halmere02.ini"));
   EXPECT_TRUE(same_image(read_file(image_path(hostile)), image_bytes(kImageSize)));
+  // A terminal in an 8-bit character set takes 9B inside e with caron (C4 9B) as CSI, and 9F
+  // inside Cyrillic Pe (D0 9F) as APC: where the locale names one, such a character is escaped
+  // whole. LC_ALL, LC_CTYPE and LANG are asked in that order, the first set and not empty.
+  if (!windows_build) {
+    const std::string caron = work_ +
+                              "/t\xC4\x9B"
+                              "2J\xD0\x9F";
+    ASSERT_EQ(mkdir(caron.c_str(), 0755), 0);
+    write_settings("[NETWORK]\n", caron);
+    const std::string escaped = missing("GCIP", work_ + "/t\\xC4\\x9B2J\\xD0\\x9F/halmere02.ini");
+    const std::string as_is = missing("GCIP", caron + "/halmere02.ini");
+    struct Locale {
+      const char *all, *ctype, *lang;
+      const std::string &shown;
+    };
+    for (const Locale &locale :
+         {Locale{"de_DE.ISO-8859-1", "", "", escaped}, Locale{"", "", "ru_RU.KOI8-R", escaped},
+          Locale{"", "de_DE@euro", "C.UTF-8", escaped},
+          Locale{"C.utf8", "de_DE.ISO-8859-1", "ru_RU.KOI8-R", as_is},
+          Locale{"", "POSIX", "ru_RU.KOI8-R", as_is}}) {
+      RunResult result = run(
+          [&] {
+            setenv("LC_ALL", locale.all, 1);
+            setenv("LC_CTYPE", locale.ctype, 1);
+            setenv("LANG", locale.lang, 1);
+          },
+          caron);
+      SCOPED_TRACE(std::string(locale.all) + "/" + locale.ctype + "/" + locale.lang);
+      expect_outcome(result, 1, locale.shown);
+    }
+  }
   write_settings("[NETWORK]\n", named);
   expect_outcome(run({}, named), 1, missing("GCIP", shown_settings_path(named)));
   // On a terminal, which Wine makes the program's console, the name shows as it is.
@@ -1209,6 +1240,10 @@ int main(int argc, char **argv) {
     windows_build = windows_build || std::strcmp(argv[i], "--windows") == 0;
   }
   program_command.assign(argv + std::min(i + 1, argc), argv + argc);
+  // The Linux program shows texts by the locale's character set; the cases expect UTF-8's.
+  if (!windows_build) {
+    setenv("LC_ALL", "C.UTF-8", 1);
+  }
   // The display of the X server that the Windows tests' fixture started.
   if (const char *display_file = std::getenv("NETCFG_E2E_DISPLAY_FILE")) {
     std::string number = read_file(display_file);
