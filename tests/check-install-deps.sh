@@ -1,0 +1,76 @@
+#!/bin/sh
+# Checks what install-deps.sh chooses, with apt, dpkg and the kernel played by stand-ins that
+# install nothing: a package index that cannot be fetched is tried again, named, and gone on
+# without; where 32-bit Wine cannot be installed, what the VM needs is, and with-wine32.sh then
+# runs the Windows tests in the VM, as it does where 64-bit Wine alone is installed; where neither
+# can be had, the install fails and says so.
+# Usage: check-install-deps.sh
+set -eu
+scripts=$(cd "$(dirname "$0")/../scripts" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/scripts" "$work/bin"
+cp "$scripts/install-deps.sh" "$scripts/with-wine32.sh" "$scripts/update-package-lists.sh" \
+  "$work/scripts/"
+echo 'exit 0' >"$work/scripts/can-run-32-bit.sh"  # a kernel that runs 32-bit programs
+stand_in() { cat >"$work/bin/$1" && chmod +x "$work/bin/$1"; }
+printf '#!/bin/sh\n' | stand_in sleep
+printf '#!/bin/sh\nexec "$@"\n' | stand_in sudo
+stand_in apt-get <<'EOF'
+#!/bin/sh
+[ "$1" = update ] && echo try >>"$STATE/updates" && [ -z "$BROKEN_INDEX" ] && exit 0
+[ "$1" = update ] && echo "E: Failed to fetch $BROKEN_INDEX  File has unexpected size" && exit 100
+for package in $(echo "$@" | tr ' ' '\n' | grep -v '^-' | tail -n +2); do
+  case " $UNINSTALLABLE " in *" $package "*)
+    echo "E: Unable to correct problems, you have held broken packages."; exit 100 ;; esac
+done
+echo "$@" | tr ' ' '\n' | grep -v '^-' | tail -n +2 >>"$STATE/installed"
+EOF
+stand_in dpkg-query <<'EOF'
+#!/bin/sh
+for last; do :; done
+grep -qx "$last" "$STATE/installed" && echo "install ok installed"
+EOF
+stand_in dpkg <<'EOF'
+#!/bin/sh
+case $1 in
+--print-foreign-architectures) cat "$STATE/architectures" ;;
+--add-architecture) echo "$2" >>"$STATE/architectures" ;;
+--remove-architecture) sed -i "/^$2\$/d" "$STATE/architectures" ;;
+esac
+EOF
+export PATH="$work/bin:$PATH" STATE="$work/state"
+unset NETCFG_WINE32 NETCFG_WINE32_VM
+status=0
+fail() { echo "$case: $*"; status=1; }
+# CASE BROKEN_INDEX UNINSTALLABLE INSTALLED: runs the install; its output is in $work/output.
+run_install() {
+  case=$1 BROKEN_INDEX=$2 UNINSTALLABLE=$3
+  export BROKEN_INDEX UNINSTALLABLE
+  rm -rf "$STATE" && mkdir "$STATE" && touch "$STATE/architectures" "$STATE/updates"
+  printf '%s\n' $4 >"$STATE/installed"
+  sh "$work/scripts/install-deps.sh" >"$work/output" 2>&1
+}
+where() { (cd "$work" && sh scripts/with-wine32.sh --where); }
+
+index=file:/srv/mirror/dists/bookworm-security/main/binary-i386/Packages.xz
+run_install "broken index, no wine32" $index wine32 "" || fail "install failed: $(cat "$work/output")"
+[ "$(wc -l <"$STATE/updates")" -eq 3 ] || fail "the update was tried $(wc -l <"$STATE/updates") times"
+grep -q "could not fetch $index; going on" "$work/output" || fail "the index is not named"
+grep -q "32-bit Wine cannot be installed here (Unable to correct" "$work/output" ||
+  fail "no reason why 32-bit Wine is not installed"
+grep -qx qemu-system-x86 "$STATE/installed" || fail "what the VM needs is not installed"
+[ ! -s "$STATE/architectures" ] || fail "i386 is left added"
+[ "$(where)" = vm ] || fail "the tests would not run in the VM"
+
+run_install "64-bit Wine alone" "" "" "wine wine64"
+[ "$(where)" = here ] || fail "the tests would not run here, with wine32 installed"
+printf 'wine\nwine64\n' >"$STATE/installed"
+[ "$(where)" = vm ] || fail "the tests would run under 64-bit Wine"
+
+run_install "neither" "" "wine32 qemu-system-x86" "" && fail "the install passed"
+tail -n 1 "$work/output" | grep -q "neither 32-bit Wine nor the virtual machine" ||
+  fail "no line that says neither can be had: $(tail -n 1 "$work/output")"
+[ $status -ne 0 ] || echo "install: a failing index gone on without, the VM where 32-bit Wine" \
+  "cannot be had or 64-bit Wine alone is, and a failure where neither can be had"
+exit $status
