@@ -13,7 +13,7 @@ command -v hyperfine >/dev/null || missing="$missing hyperfine"
 if [ -n "$missing" ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -q && $sudo apt-get install -y -q --no-install-recommends $missing
+  $sudo sh scripts/update-package-lists.sh && $sudo apt-get install -y -q --no-install-recommends $missing
 fi
 sh scripts/install-deps.sh native
 cmake --preset native >/dev/null
