@@ -3,9 +3,9 @@
 # machine runs no 32-bit Wine, from Debian's packages alone: a root with Debian's 32-bit Wine and
 # what the tests use beside it, with a Wine prefix made for root and one for nobody, packed whole
 # as the kernel's initial file system, and Debian's kernel. Debian's mirror is the first that this
-# machine's apt sources name for its release and apt could fetch. Needs root, debootstrap and cpio;
-# takes about six minutes on two cores. Prints nothing unless a step fails: then one line that
-# names it, and the step's output is in DIR/build.log.
+# machine's apt sources name for its release and apt could fetch (debian-mirror.sh). Needs root,
+# debootstrap and cpio; takes about six minutes on two cores. Prints nothing unless a step fails:
+# then one line that names it, and the step's output is in DIR/build.log.
 # Usage: make-wine32-vm.sh DIR            (makes DIR/vmlinuz and DIR/initrd.cpio)
 #        make-wine32-vm.sh --prefixes DIR (in the VM: makes the Wine prefixes, into DIR)
 set -eu
@@ -69,49 +69,11 @@ in_root() {
     chroot "$root" "$@"
 }
 
-# The archives of this release in the apt sources, in one-line or deb822 form, in their order.
-archives() {
-  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-    awk -v release="$release" '$1 == "deb" {
-      i = 2
-      if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
-      if ($(i + 1) == release) print $i
-    }'
-  for sources in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$sources" ] || continue
-    awk -v release="$release" 'BEGIN { RS = "" } {
-      deb = 0; suite = 0; enabled = 1; uri = ""
-      n = split($0, lines, "\n")
-      for (l = 1; l <= n; l++) {
-        if (lines[l] ~ /^#/) continue
-        field = tolower(lines[l]); sub(/:.*/, "", field)
-        value = lines[l]; sub(/^[^:]*:[ \t]*/, "", value)
-        if (field == "types" && (" " value " ") ~ / deb /) deb = 1
-        if (field == "suites" && (" " value " ") ~ (" " release " ")) suite = 1
-        if (field == "enabled" && tolower(value) == "no") enabled = 0
-        if (field == "uris") { split(value, uris, " "); uri = uris[1] }
-      }
-      if (deb && suite && enabled && uri != "") print uri
-    }' "$sources"
-  done
-}
-
-# The first of them whose release file apt fetched when it last updated its lists, as apt names
-# its lists (the address without its scheme, "/" made "_"): a source that cannot be fetched is
-# passed over. Where apt has fetched none, the first of them.
+# Debian's mirror for this machine's release, as its apt sources name it.
 find_mirror() {
   release=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  first="" mirror=""
-  for archive in $(archives); do
-    first=${first:-$archive}
-    list=/var/lib/apt/lists/$(printf '%s' "${archive%/}" | sed 's|^[a-z0-9+]*://||; s|/|_|g')
-    if ls "${list}_dists_${release}_"*Release >/dev/null 2>&1; then
-      mirror=$archive
-      break
-    fi
-  done
-  mirror=${mirror:-$first}
-  [ -n "$mirror" ] && echo "release $release from $mirror"
+  mirror=$(sh scripts/debian-mirror.sh "$release")
+  echo "release $release from $mirror"
 }
 
 # 32-bit Wine, the X libraries it loads when it has a display, and its fonts; what the tests call
@@ -130,12 +92,18 @@ install_packages() {
 }
 
 # Debian's kernel, unpacked rather than installed, with only the modules that reach the shared
-# tree: the VM has no other devices to drive.
+# tree: the VM has no other devices to drive. Debian 12's package keeps the modules in
+# lib/modules, Debian 13's in usr/lib/modules; depmod and modprobe given a base directory look in
+# its lib/modules, so they are taken from wherever the package has them to there.
 unpack_kernel() {
   package=$(in_root apt-cache depends linux-image-amd64 |
     sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -n 1)
   version=${package#linux-image-}
   in_root sh -c "cd /tmp && apt-get download $package && dpkg-deb -x ${package}_*.deb /tmp/kernel"
+  if [ ! -d "$root/tmp/kernel/lib/modules/$version" ]; then
+    mkdir -p "$root/tmp/kernel/lib/modules"
+    mv "$root/tmp/kernel/usr/lib/modules/$version" "$root/tmp/kernel/lib/modules/"
+  fi
   in_root depmod -b /tmp/kernel "$version"
   modules=$(in_root modprobe -d /tmp/kernel -S "$version" -a --show-depends virtio_pci \
     9pnet_virtio 9p | sed -n 's|^insmod /tmp/kernel/\([^ ]*\).*|\1|p')

@@ -16,10 +16,10 @@
 # script's. The VM boots in about 35 s, and nothing of it outlives the command.
 #
 # The VM is made the first time it is needed, in build/wine32-vm/ (about six minutes, as root),
-# and made again whenever make-wine32-vm.sh, wine32-vm-init.sh or update-package-lists.sh
-# changes. Should the VM fail to be made, to boot, or to give the command's status back in time,
-# or 32-bit Wine be missing where the command is to run here, this script says which step failed
-# in one line and exits with status 125.
+# and made again whenever make-wine32-vm.sh, wine32-vm-init.sh, update-package-lists.sh or
+# debian-mirror.sh changes. Should the VM fail to be made, to boot, or to give the command's status
+# back in time, or 32-bit Wine be missing where the command is to run here, this script says which
+# step failed in one line and exits with status 125.
 #
 #   NETCFG_WINE32=vm          runs the command in the VM even where it could run here
 #   NETCFG_WINE32=here        runs it here, whatever the kernel (32-bit Wine must be installed)
@@ -67,7 +67,7 @@ if [ -n "${NETCFG_WINE32_VM:-}" ]; then
   image=$NETCFG_WINE32_VM
 else
   key=$(cat "$scripts/make-wine32-vm.sh" "$scripts/wine32-vm-init.sh" \
-    "$scripts/update-package-lists.sh" | sha256sum | cut -c 1-16)
+    "$scripts/update-package-lists.sh" "$scripts/debian-mirror.sh" | sha256sum | cut -c 1-16)
   image=$vms/$key
   exec 9>"$vms/lock"
   flock 9

@@ -26,7 +26,7 @@ namespace {
 // is there and cannot be opened, EWOULDBLOCK for one under another program's lease.
 FILE *open_regular_file(const char *name, int flags, const char *mode) {
   int fd = open(name, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  struct stat status {};
+  struct stat status = {};
   if (fd < 0) {
     int reason = errno;
     errno = reason == ENOENT || (stat(name, &status) == 0 && !S_ISREG(status.st_mode)) ? 0 : reason;
@@ -74,8 +74,8 @@ FILE *open_waiting_for_lease(const char *name, int flags, const char *mode, long
 
 // Whether `name` still leads to the open file.
 bool still_named(FILE *file, const char *name) {
-  struct stat opened {};
-  struct stat named {};
+  struct stat opened = {};
+  struct stat named = {};
   return fstat(fileno(file), &opened) == 0 && stat(name, &named) == 0 &&
          opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
@@ -219,7 +219,7 @@ FILE *open_for_update(const char *name, bool *in_use) {
 }
 
 bool get_file_size(FILE *file, unsigned long long *size) {
-  struct stat status {};
+  struct stat status = {};
   if (fstat(fileno(file), &status) != 0) {
     return false;
   }

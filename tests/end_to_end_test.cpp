@@ -154,7 +154,7 @@ int bind_socket(const std::string &path) {
 // client answering its oplock break does. Close the result to end the lease.
 int lease_held = -1;
 int hold_lease(const std::string &path, int type, bool answers) {
-  struct sigaction on_break {};
+  struct sigaction on_break = {};
   on_break.sa_handler = answers ? [](int) { fcntl(lease_held, F_SETLEASE, F_UNLCK); } : [](int) {};
   on_break.sa_flags = SA_RESTART;  // the test waits for a run meanwhile
   sigaction(SIGIO, &on_break, nullptr);
@@ -287,18 +287,18 @@ class EndToEnd : public testing::Test {
   // Waits until the running program, not the test before it started it, has the file at `path`
   // open.
   void wait_until_running_program_opens(const std::string &path) const {
-    struct stat wanted {};
+    struct stat wanted = {};
     ASSERT_EQ(stat(path.c_str(), &wanted), 0);
     const std::string process = "/proc/" + std::to_string(running_.child), fds = process + "/fd/";
-    struct stat test {};
+    struct stat test = {};
     ASSERT_EQ(stat("/proc/self/exe", &test), 0);
     for (int attempt = 0; attempt < 4000; ++attempt, usleep(5000)) {
-      struct stat program {};
+      struct stat program = {};
       bool started =
           stat((process + "/exe").c_str(), &program) == 0 && program.st_ino != test.st_ino;
       DIR *dir = started ? opendir(fds.c_str()) : nullptr;
       while (dirent *entry = dir ? readdir(dir) : nullptr) {
-        struct stat open_file {};
+        struct stat open_file = {};
         if (stat((fds + entry->d_name).c_str(), &open_file) == 0 &&
             open_file.st_dev == wanted.st_dev && open_file.st_ino == wanted.st_ino) {
           closedir(dir);
