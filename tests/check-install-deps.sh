@@ -3,7 +3,8 @@
 # install nothing: a package index that cannot be fetched is tried again, named, and gone on
 # without; where 32-bit Wine cannot be installed, what the VM needs is, and with-wine32.sh then
 # runs the Windows tests in the VM, as it does where 64-bit Wine alone is installed; where neither
-# can be had, the install fails and says so.
+# can be had, the install fails and says so. Then test-in-release.sh, with debootstrap, mount and
+# chroot played too: its root is unmounted before it is removed, however the run ends.
 # Usage: check-install-deps.sh
 set -eu
 scripts=$(cd "$(dirname "$0")/../scripts" && pwd)
@@ -71,6 +72,54 @@ printf 'wine\nwine64\n' >"$STATE/installed"
 run_install "neither" "" "wine32 qemu-system-x86" "" && fail "the install passed"
 tail -n 1 "$work/output" | grep -q "neither 32-bit Wine nor the virtual machine" ||
   fail "no line that says neither can be had: $(tail -n 1 "$work/output")"
+# The run in a fresh root of another release, with debootstrap, mount, chroot and git played by
+# stand-ins: however the run ends, what it mounted is unmounted before the root is removed, and
+# a root that cannot be unmounted is left where it is.
+cp "$scripts/test-in-release.sh" "$scripts/debian-mirror.sh" "$work/scripts/"
+printf '#!/bin/sh\necho 0\n' | stand_in id  # root, whoever runs the check
+printf '#!/bin/sh\nfor last; do :; done\nmkdir -p "$last"\n' | stand_in git
+printf '#!/bin/sh\nmkdir -p "$4/etc/apt" "$4/proc" "$4/sys" "$4/dev" "$4/root"\n' | stand_in debootstrap
+printf '#!/bin/sh\nfor last; do :; done\necho "$last" >>"$STATE/mounts"\n' | stand_in mount
+printf '#!/bin/sh\ncat "$STATE/mounts"\n' | stand_in findmnt
+stand_in umount <<'EOF'
+#!/bin/sh
+for last; do :; done
+[ -d "$last" ] || { echo "unmounted after removal: $last" >>"$STATE/errors"; exit 1; }
+case $last in */$STUCK) exit 32 ;; esac
+grep -vxF "$last" "$STATE/mounts" >"$STATE/left" || :
+mv "$STATE/left" "$STATE/mounts"
+EOF
+stand_in chroot <<'EOF'
+#!/bin/sh
+case $CHROOT in fail) exit 1 ;; stop) touch "$STATE/started" && exec /bin/sleep 60 ;; esac
+EOF
+# CASE CHROOT STUCK: runs it; its status, output and root are in $work/status, $work/output, $root.
+run_release() {
+  case=$1 CHROOT=$2 STUCK=$3
+  export CHROOT STUCK
+  rm -rf "$STATE" && mkdir "$STATE" && touch "$STATE/mounts" "$STATE/errors"
+  sh "$work/scripts/test-in-release.sh" trixie >"$work/output" 2>&1 &
+  if [ "$CHROOT" = stop ]; then
+    while [ ! -f "$STATE/started" ]; do /bin/sleep 0.1; done
+    kill -TERM $!
+  fi
+  wait $! && echo 0 >"$work/status" || echo $? >"$work/status"
+  root=$(sed -n 's|.*fresh root of Debian trixie from .* in \(.*\)/root$|\1|p' "$work/output")
+  [ ! -s "$STATE/errors" ] || fail "$(cat "$STATE/errors")"
+}
+for ending in 0:pass 1:fail 130:stop; do
+  run_release "a run that ends: ${ending#*:}" "${ending#*:}" ""
+  [ "$(cat "$work/status")" = "${ending%%:*}" ] ||
+    fail "status $(cat "$work/status"): $(cat "$work/output")"
+  [ -n "$root" ] && [ ! -e "$root" ] || fail "the root \"$root\" is left"
+  [ ! -s "$STATE/mounts" ] || fail "left mounted: $(cat "$STATE/mounts")"
+done
+run_release "a mount that stays" fail dev
+[ -d "$root/root/dev" ] || fail "the root was removed with /dev mounted in it"
+grep -q "root/dev still mounted: $root is left in place" "$work/output" || fail "$(cat "$work/output")"
+[ -z "$root" ] || rm -rf --one-file-system "$root"
+
 [ $status -ne 0 ] || echo "install: a failing index gone on without, the VM where 32-bit Wine" \
-  "cannot be had or 64-bit Wine alone is, and a failure where neither can be had"
+  "cannot be had or 64-bit Wine alone is, and a failure where neither can be had; a release's" \
+  "root unmounted, then removed, however its run ends, and left where it stays mounted"
 exit $status

@@ -1,0 +1,108 @@
+#!/bin/sh
+# Runs the README's two commands on a Debian release as a newcomer to it would: makes a fresh
+# root of that release with debootstrap, from the Debian mirror that this machine's apt sources
+# name (debian-mirror.sh), with the apt sources a fresh install of it has; clones this tree's
+# last commit into it; runs `sh scripts/run-example.sh`, then `sh scripts/test.sh`, there as
+# root, with this machine's /proc, /sys and /dev mounted in it; and takes the root away again,
+# however the run ends. A root is removed only once nothing is mounted in it and nothing runs in
+# it, and never across into another file system; a root left by a run that was killed outright
+# is taken away by the next run. CI, and every NETCFG_* variable, go into the root.
+# Usage, as root: test-in-release.sh RELEASE   (a codename, or 12 for bookworm, 13 for trixie)
+set -eu
+scripts=$(cd "$(dirname "$0")" && pwd -P)
+tree=${scripts%/scripts}
+case ${1:-} in
+12) release=bookworm ;;
+13) release=trixie ;;
+"" | -*) echo "usage: test-in-release.sh RELEASE (bookworm or 12, trixie or 13)" >&2 && exit 2 ;;
+*) release=$1 ;;
+esac
+say() { echo "test-in-release.sh: $*" >&2; }
+[ "$(id -u)" -eq 0 ] || { say "run it as root: debootstrap and chroot need it" && exit 2; }
+
+# Ends what runs in a root, unmounts what is mounted in it, deepest first, and only then removes
+# it, staying on its own file system.
+take_away() {
+  dir=$1
+  for process in /proc/[0-9]*; do
+    case $(readlink "$process/root" 2>/dev/null)/ in
+    "$dir/root"/*) kill -KILL "${process#/proc/}" 2>/dev/null || : ;;
+    esac
+  done
+  mounted() { findmnt -rn -o TARGET | awk -v under="$dir/" 'index($0, under) == 1' | sort -r; }
+  for point in $(mounted); do
+    umount "$point" 2>/dev/null || umount -l "$point" || :
+  done
+  if [ -n "$(mounted)" ]; then
+    say "$(mounted | tr '\n' ' ')still mounted: $dir is left in place"
+    return 1
+  fi
+  rm -rf --one-file-system "$dir"
+}
+
+# Roots of runs that were killed outright, whose process is gone.
+for old in /var/tmp/netcfg-release.*; do
+  [ -f "$old/pid" ] && ! kill -0 "$(cat "$old/pid")" 2>/dev/null || continue
+  say "taking away $old, left by a run that was stopped"
+  take_away "$old" || :
+done
+
+if ! command -v debootstrap >/dev/null; then
+  sh "$scripts/update-package-lists.sh"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
+fi
+this_release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+mirror=$(sh "$scripts/debian-mirror.sh" "$this_release") ||
+  { say "this machine's apt sources name no Debian mirror for $this_release" && exit 1; }
+security=$(sh "$scripts/debian-mirror.sh" "$this_release-security") || security=""
+
+dir=$(mktemp -d /var/tmp/netcfg-release.XXXXXX)
+echo $$ >"$dir/pid"
+root=$dir/root
+job=""
+finish() {
+  status=$?
+  [ -z "$job" ] || kill "$job" 2>/dev/null || :
+  take_away "$dir" || status=1
+  exit $status
+}
+trap finish EXIT
+trap 'exit 130' INT TERM HUP
+# Runs a command in the background and waits for it, so that a signal stops the run at once.
+stoppable() {
+  "$@" &
+  job=$!
+  wait $job && job="" || { code=$? && job="" && return $code; }
+}
+started=$(date +%s)
+elapsed() { echo "$(($(date +%s) - started)) s"; }
+
+say "making a fresh root of Debian $release from $mirror in $root"
+# git, as the newcomer's clone came with it.
+if ! stoppable debootstrap --variant=minbase --include=git "$release" "$root" "$mirror" \
+  >"$dir/log" 2>&1; then
+  tail -n 20 "$dir/log" >&2
+  say "debootstrap could not make the root" && exit 1
+fi
+{
+  echo "deb $mirror $release main"
+  echo "deb $mirror $release-updates main"
+  [ -z "$security" ] || echo "deb $security $release-security main"
+} >"$root/etc/apt/sources.list"
+git clone -q "$tree" "$root/root/halmere-netcfg"
+mount -t proc proc "$root/proc"
+mount -t sysfs sysfs "$root/sys"
+# /dev with what is mounted below it; the unmounts, done here, go no further than the root.
+mount --rbind --make-rslave /dev "$root/dev"
+say "root made in $(elapsed)"
+
+set -- PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
+for name in $(env | sed -n 's/^\(CI\|NETCFG_[A-Za-z0-9_]*\)=.*/\1/p'); do
+  eval "set -- \"\$@\" \"$name=\${$name}\""
+done
+for command in run-example.sh test.sh; do
+  say "Debian $release: sh scripts/$command"
+  stoppable chroot "$root" env -i "$@" sh -c "cd /root/halmere-netcfg && sh scripts/$command" \
+    </dev/null || { say "Debian $release: sh scripts/$command failed, after $(elapsed)" && exit 1; }
+  say "Debian $release: sh scripts/$command passed, after $(elapsed)"
+done
