@@ -26,25 +26,28 @@ built_using=$(dpkg-deb --field "$deb" Built-Using)
 echo "$built_using" | grep -qE "^glibc \(= [^)]+\), $gcc \(= [^)]+\)\$" ||
   { echo "Built-Using, where $compiler is $gcc: $built_using"; exit 1; }
 copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/halmere-netcfg/copyright)
+gcc_copyright=/usr/share/doc/$gcc-base/copyright
 for stanza in "Files: usr/bin/halmere-netcfg" "License: LGPL-2.1+" \
-  "License: GPL-3+ with GCC-exception-3.1" " Exception is in /usr/share/doc/$gcc-base/copyright."; do
+  "License: GPL-3+ with GCC-exception-3.1" " Exception is in $gcc_copyright."; do
   echo "$copyright" | grep -qxF "$stanza" || { echo "copyright lacks: $stanza"; exit 1; }
 done
-[ -f /usr/share/doc/$gcc-base/copyright ] || { echo "no /usr/share/doc/$gcc-base/copyright"; exit 1; }
+[ -f "$gcc_copyright" ] || { echo "no $gcc_copyright"; exit 1; }
 # Where dpkg knows no package for the libraries linked in, no .deb is made, and cpack says why.
 unknown=$(mktemp -d)
 mkdir "$unknown/bin"
 printf '#!/bin/sh\nexit 1\n' >"$unknown/bin/dpkg-query"
 chmod +x "$unknown/bin/dpkg-query"
 PATH="$unknown/bin:$PATH" cmake --preset native -B "$unknown/build" >/dev/null 2>&1
-if (cd "$unknown/build" && cpack -G DEB >"$unknown/output" 2>&1) || ls "$unknown"/build/*.deb 2>/dev/null ||
+if (cd "$unknown/build" && cpack -G DEB >"$unknown/output" 2>&1) ||
+  ls "$unknown"/build/*.deb 2>/dev/null ||
   ! tr -s ' \n' ' ' <"$unknown/output" | grep -q "No .deb is made: .* (Built-Using)"; then
   cat "$unknown/output"
   echo "a .deb was made, or not refused with its reason, where Built-Using cannot be told"
   exit 1
 fi
 rm -rf "$unknown"
-echo "checksum, Built-Using ($built_using) and licences: as expected; no .deb where they cannot be told"
+echo "checksum, Built-Using ($built_using) and licences: as expected; no .deb where they" \
+  "cannot be told"
 
 if dpkg-query -W -f='${Status}' halmere-netcfg 2>/dev/null | grep -q "ok installed"; then
   echo "A halmere-netcfg package that this run did not install is installed: not testing the package."

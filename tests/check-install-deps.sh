@@ -78,7 +78,8 @@ tail -n 1 "$work/output" | grep -q "neither 32-bit Wine nor the virtual machine"
 cp "$scripts/test-in-release.sh" "$scripts/debian-mirror.sh" "$work/scripts/"
 printf '#!/bin/sh\necho 0\n' | stand_in id  # root, whoever runs the check
 printf '#!/bin/sh\nfor last; do :; done\nmkdir -p "$last"\n' | stand_in git
-printf '#!/bin/sh\nmkdir -p "$4/etc/apt" "$4/proc" "$4/sys" "$4/dev" "$4/root"\n' | stand_in debootstrap
+printf '#!/bin/sh\nmkdir -p "$4" && cd "$4" && mkdir -p etc/apt proc sys dev root\n' |
+  stand_in debootstrap
 printf '#!/bin/sh\nfor last; do :; done\necho "$last" >>"$STATE/mounts"\n' | stand_in mount
 printf '#!/bin/sh\ncat "$STATE/mounts"\n' | stand_in findmnt
 stand_in umount <<'EOF'
@@ -116,7 +117,8 @@ for ending in 0:pass 1:fail 130:stop; do
 done
 run_release "a mount that stays" fail dev
 [ -d "$root/root/dev" ] || fail "the root was removed with /dev mounted in it"
-grep -q "root/dev still mounted: $root is left in place" "$work/output" || fail "$(cat "$work/output")"
+grep -q "root/dev still mounted: $root is left in place" "$work/output" ||
+  fail "$(cat "$work/output")"
 [ -z "$root" ] || rm -rf --one-file-system "$root"
 
 [ $status -ne 0 ] || echo "install: a failing index gone on without, the VM where 32-bit Wine" \
