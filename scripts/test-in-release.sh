@@ -20,8 +20,11 @@ esac
 say() { echo "test-in-release.sh: $*" >&2; }
 [ "$(id -u)" -eq 0 ] || { say "run it as root: debootstrap and chroot need it" && exit 2; }
 
-# Ends what runs in a root, unmounts what is mounted in it, deepest first, and only then removes
-# it, staying on its own file system.
+# What is mounted below a directory, deepest first.
+mounted_in() { findmnt -rn -o TARGET | awk -v under="$1/" 'index($0, under) == 1' | sort -r; }
+
+# Ends what runs in a root, unmounts what is mounted in it, and only then removes it, staying on
+# its own file system.
 take_away() {
   dir=$1
   for process in /proc/[0-9]*; do
@@ -29,12 +32,11 @@ take_away() {
     "$dir/root"/*) kill -KILL "${process#/proc/}" 2>/dev/null || : ;;
     esac
   done
-  mounted() { findmnt -rn -o TARGET | awk -v under="$dir/" 'index($0, under) == 1' | sort -r; }
-  for point in $(mounted); do
+  for point in $(mounted_in "$dir"); do
     umount "$point" 2>/dev/null || umount -l "$point" || :
   done
-  if [ -n "$(mounted)" ]; then
-    say "$(mounted | tr '\n' ' ')still mounted: $dir is left in place"
+  if [ -n "$(mounted_in "$dir")" ]; then
+    say "$(mounted_in "$dir" | tr '\n' ' ')still mounted: $dir is left in place"
     return 1
   fi
   rm -rf --one-file-system "$dir"
