@@ -1,7 +1,19 @@
 #!/bin/sh
-# Says, by its status, whether this machine runs 32-bit x86 programs: it runs the smallest such
-# program, which only exits. A kernel with its 32-bit emulation turned off refuses to start it.
+# Says, by its status, whether this machine's kernel runs 32-bit x86 programs itself: it runs the
+# smallest such program, which only exits. A kernel with its 32-bit emulation turned off refuses
+# to start it. On a machine of another processor, or where a handler of QEMU's user-mode emulator
+# is registered for them (binfmt_misc; Debian's qemu-user-static registers one on arm64), such a
+# program may start all the same, emulated: that is no kernel that runs them.
 set -eu
+case $(dpkg --print-architecture) in
+amd64 | i386) ;;
+*) exit 1 ;;
+esac
+for handler in /proc/sys/fs/binfmt_misc/*; do
+  [ -f "$handler" ] && grep -qx enabled "$handler" 2>/dev/null || continue
+  # An ELF header of 32-bit x86: little-endian, 32-bit, machine 3 (or 6, the i486 variant).
+  ! grep -qE '^magic 7f454c4601010100000000000000000002000[36]00' "$handler" || exit 1
+done
 probe=$(mktemp)
 trap 'rm -f "$probe"' EXIT
 # ELF header, one loadable segment, then: mov eax, 1; xor ebx, ebx; int 0x80 (exit 0).

@@ -42,7 +42,7 @@ add_test(NAME win32.resources
                  $<TARGET_FILE:halmere-netcfg>)
 
 add_test(NAME win32.hardening
-         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check-hardening.sh $<TARGET_FILE:halmere-netcfg>
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check-hardening.sh $<TARGET_FILE:halmere-netcfg> windows
                  ${CMAKE_OBJDUMP})
 add_test(NAME win32.zip COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check-zip.sh ${PROJECT_BINARY_DIR}
                                 ${wine})
