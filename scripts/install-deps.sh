@@ -3,12 +3,20 @@
 # A package index that cannot be fetched does not stop it (update-package-lists.sh); a package
 # that cannot be installed does, in apt's words, but for 32-bit Wine: where that cannot be had,
 # what the VM of with-wine32.sh needs is installed instead, and the Windows tests run there.
-# Usage: install-deps.sh [native]   (native: only what the Linux program needs)
+# Usage: install-deps.sh [native]       (native: only what the Linux program needs)
+#        install-deps.sh cross ARCH...  (what test-architectures.sh needs for those architectures)
 set -eu
 scripts=$(cd "$(dirname "$0")" && pwd)
 packages="cmake make g++ libgtest-dev strace dpkg-dev"
-wine="" vm=""
-if [ "${1:-}" != native ]; then
+wine="" vm="" cross=""
+if [ "${1:-}" = cross ]; then
+  # Debian's cross compilers, named by the architectures' GNU triplets, GoogleTest's source to
+  # build for them, and QEMU's user-mode emulators to run what they build. (qemu-user registers
+  # no handler with the kernel: how this machine runs programs stays as it is.)
+  shift
+  packages="$packages googletest qemu-user"
+  cross=$*
+elif [ "${1:-}" != native ]; then
   # The Windows program is cross-built. The sanitizer and fuzzing builds use clang, and the code
   # checks clang-format, clang-tidy, cppcheck and groff; the package is checked with lintian and
   # its manual page read with man.
@@ -20,6 +28,9 @@ if [ "${1:-}" != native ]; then
   # these of its own.
   wine="wine wine32 xvfb xdotool imagemagick"
   vm="qemu-system-x86 debootstrap cpio"
+  # The VM's root is made of amd64 programs, which a machine of another processor runs through
+  # QEMU's user-mode emulator (make-wine32-vm.sh registers it).
+  sh "$scripts/can-run-amd64.sh" || vm="$vm qemu-user-static"
   case ${NETCFG_WINE32:-} in
   vm) wine="" ;;
   here) vm="" ;;
@@ -40,9 +51,15 @@ install() {
   echo "Installing:$absent"
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $absent
 }
-[ -n "$(missing $packages ${wine:-$vm})" ] || exit 0
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
+if [ -n "$cross" ] && command -v dpkg-architecture >/dev/null; then
+  for arch in $cross; do
+    packages="$packages g++-$(dpkg-architecture -a"$arch" -qDEB_HOST_GNU_TYPE 2>/dev/null)"
+  done
+  cross=""
+fi
+[ -n "$(missing $packages ${wine:-$vm})" ] || [ -n "$cross" ] || exit 0
 # 32-bit Wine is Debian's i386 architecture, whose lists the update must fetch too.
 added_i386=""
 if [ -n "$(missing $wine)" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -54,6 +71,8 @@ install $packages || {
   echo "install-deps.sh: apt could not install what the build needs" >&2
   exit 1
 }
+# The cross compilers' names, once dpkg-dev is there to tell them.
+[ -z "$cross" ] || exec sh "$0" cross $cross
 if [ -n "$wine" ]; then
   # apt's words are kept back should the VM stand in, all but its reason.
   log=$(mktemp)

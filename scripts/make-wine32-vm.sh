@@ -6,8 +6,12 @@
 # machine's apt sources name for its release and apt could fetch (debian-mirror.sh). Needs root,
 # debootstrap and cpio; takes about six minutes on two cores. Prints nothing unless a step fails:
 # then one line that names it, and the step's output is in DIR/build.log.
-# Usage: make-wine32-vm.sh DIR            (makes DIR/vmlinuz and DIR/initrd.cpio)
-#        make-wine32-vm.sh --prefixes DIR (in the VM: makes the Wine prefixes, into DIR)
+# The root is of amd64 programs: on a machine that does not run them, QEMU's user-mode emulator
+# runs them (qemu-handler.sh registers its handler, and takes it away again after).
+# Usage: make-wine32-vm.sh DIR              (makes DIR/vmlinuz and DIR/initrd.cpio)
+#        make-wine32-vm.sh --until-boot DIR (every step before the VM first boots, to show them
+#                                           where the VM cannot run: inside an emulated root)
+#        make-wine32-vm.sh --prefixes DIR   (in the VM: makes the Wine prefixes, into DIR)
 set -eu
 cd "$(dirname "$0")/.."
 prefixes=/var/lib/netcfg-wine
@@ -44,15 +48,18 @@ EOF
   exit 0
 fi
 
+until_boot=""
+[ "$1" != --until-boot ] || { until_boot=yes && shift; }
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
 root=$dir/root
 log=$dir/build.log
 : >"$log"
-step=""
+step="" handler=""
 finish() {
   status=$?
   if mountpoint -q "$root/proc" 2>/dev/null; then umount "$root/proc"; fi
   rm -rf --one-file-system "$root"
+  [ -z "$handler" ] || sh scripts/qemu-handler.sh remove "$handler"
   [ $status -eq 0 ] || echo "make-wine32-vm.sh: $step failed (its output: $log)" >&2
 }
 trap finish EXIT
@@ -145,6 +152,8 @@ make_prefixes() {
 }
 
 step "finding Debian's mirror in the apt sources" find_mirror
+step="running amd64 programs"
+handler=$(sh scripts/qemu-handler.sh amd64 2>>"$log")
 step "debootstrap" debootstrap --arch=amd64 --variant=minbase --include=kmod "$release" "$root" \
   "$mirror"
 mount -t proc proc "$root/proc"
@@ -153,5 +162,10 @@ step "unpacking the kernel" unpack_kernel
 umount "$root/proc"
 step "trimming the root" trim
 step "packing the root" pack
+if [ -n "$until_boot" ]; then
+  echo "make-wine32-vm.sh: made up to the VM's first boot in $dir ($(du -sh "$dir/initrd.cpio" |
+    cut -f 1) packed root, kernel $(du -sh "$dir/vmlinuz" | cut -f 1))"
+  exit 0
+fi
 step "making the Wine prefixes in the VM" make_prefixes
 step "packing the root with the prefixes" pack

@@ -7,16 +7,25 @@
 # however the run ends. A root is removed only once nothing is mounted in it and nothing runs in
 # it, and never across into another file system; a root left by a run that was killed outright
 # is taken away by the next run. CI, and every NETCFG_* variable, go into the root.
-# Usage, as root: test-in-release.sh RELEASE   (a codename, or 12 for bookworm, 13 for trixie)
+#
+# With ARCH, the root is of that Debian architecture, entered through QEMU's user-mode emulator
+# where this machine does not run its programs (qemu-handler.sh registers the handler, and takes
+# it away again after). The VM of with-wine32.sh cannot run in such a root (QEMU inside QEMU
+# would take hours), so there the test command gives way to what does not need it: the native
+# tests, the package check, the Windows program's build, which must be byte for byte the one
+# built here, and the VM's making up to the step that boots it.
+# Usage, as root: test-in-release.sh RELEASE [ARCH]
+#   RELEASE: a codename, or 12 for bookworm, 13 for trixie; ARCH: as Debian names it (arm64, ...)
 set -eu
 scripts=$(cd "$(dirname "$0")" && pwd -P)
 tree=${scripts%/scripts}
 case ${1:-} in
 12) release=bookworm ;;
 13) release=trixie ;;
-"" | -*) echo "usage: test-in-release.sh RELEASE (bookworm or 12, trixie or 13)" >&2 && exit 2 ;;
+"" | -*) echo "usage: test-in-release.sh RELEASE [ARCH] (bookworm or 12, trixie or 13)" >&2 && exit 2 ;;
 *) release=$1 ;;
 esac
+arch=${2:-$(dpkg --print-architecture)}
 say() { echo "test-in-release.sh: $*" >&2; }
 [ "$(id -u)" -eq 0 ] || { say "run it as root: debootstrap and chroot need it" && exit 2; }
 
@@ -61,11 +70,12 @@ security=$(sh "$scripts/debian-mirror.sh" "$this_release-security") || security=
 dir=$(mktemp -d /var/tmp/netcfg-release.XXXXXX)
 echo $$ >"$dir/pid"
 root=$dir/root
-job=""
+job="" handler=""
 finish() {
   status=$?
   [ -z "$job" ] || kill "$job" 2>/dev/null || :
   take_away "$dir" || status=1
+  [ -z "$handler" ] || sh "$scripts/qemu-handler.sh" remove "$handler"
   exit $status
 }
 trap finish EXIT
@@ -79,10 +89,11 @@ stoppable() {
 started=$(date +%s)
 elapsed() { echo "$(($(date +%s) - started)) s"; }
 
-say "making a fresh root of Debian $release from $mirror in $root"
+handler=$(sh "$scripts/qemu-handler.sh" "$arch")
+say "making a fresh root of Debian $release for $arch from $mirror in $root"
 # git, as the newcomer's clone came with it.
-if ! stoppable debootstrap --variant=minbase --include=git "$release" "$root" "$mirror" \
-  >"$dir/log" 2>&1; then
+if ! stoppable debootstrap --arch="$arch" --variant=minbase --include=git "$release" "$root" \
+  "$mirror" >"$dir/log" 2>&1; then
   tail -n 20 "$dir/log" >&2
   say "debootstrap could not make the root" && exit 1
 fi
@@ -102,9 +113,31 @@ set -- PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/r
 for name in $(env | sed -n 's/^\(CI\|NETCFG_[A-Za-z0-9_]*\)=.*/\1/p'); do
   eval "set -- \"\$@\" \"$name=\${$name}\""
 done
-for command in run-example.sh test.sh; do
-  say "Debian $release: sh scripts/$command"
-  stoppable chroot "$root" env -i "$@" sh -c "cd /root/halmere-netcfg && sh scripts/$command" \
-    </dev/null || { say "Debian $release: sh scripts/$command failed, after $(elapsed)" && exit 1; }
-  say "Debian $release: sh scripts/$command passed, after $(elapsed)"
-done
+# Runs a command in the root's clone, and says how it went.
+in_root() {
+  command=$1
+  shift
+  say "Debian $release $arch: $command"
+  stoppable chroot "$root" env -i "$@" sh -c "cd /root/halmere-netcfg && $command" </dev/null ||
+    { say "Debian $release $arch: $command failed, after $(elapsed)" && exit 1; }
+  say "Debian $release $arch: $command passed, after $(elapsed)"
+}
+in_root "sh scripts/run-example.sh" "$@"
+if [ "$arch" = "$(dpkg --print-architecture)" ]; then
+  in_root "sh scripts/test.sh" "$@"
+  exit 0
+fi
+in_root "sh scripts/install-deps.sh && cmake --preset native && cmake --build --preset native -j2 &&
+  ctest --preset native -j2" "$@"
+in_root "sh scripts/check-package.sh" "$@"
+in_root "cmake --preset win32 -DBUILD_TESTING=OFF && cmake --build --preset win32 -j2" "$@"
+# The same Windows program, built here from the same commit.
+git clone -q "$tree" "$dir/here"
+(cd "$dir/here" && cmake --preset win32 -DBUILD_TESTING=OFF >/dev/null &&
+  cmake --build --preset win32 -j2 >/dev/null)
+exe=build/win32/halmere-netcfg.exe
+cmp "$dir/here/$exe" "$root/root/halmere-netcfg/$exe" ||
+  { say "the Windows program built for $arch differs from the one built here" && exit 1; }
+say "the Windows program built in the $arch root is byte for byte the one built here:" \
+  "$(sha256sum <"$dir/here/$exe" | cut -c 1-16)"
+in_root "sh scripts/make-wine32-vm.sh --until-boot build/wine32-vm-made" "$@"
