@@ -3,8 +3,11 @@
 # install nothing: a package index that cannot be fetched is tried again, named, and gone on
 # without; where 32-bit Wine cannot be installed, what the VM needs is, and with-wine32.sh then
 # runs the Windows tests in the VM, as it does where 64-bit Wine alone is installed; where neither
-# can be had, the install fails and says so. Then test-in-release.sh, with debootstrap, mount and
-# chroot played too: its root is unmounted before it is removed, however the run ends.
+# can be had, the install fails and says so; on a machine of another processor, which may start
+# 32-bit x86 programs only emulated, the VM is chosen too. Then test-in-release.sh, with
+# debootstrap, mount and chroot played too: its root is unmounted before it is removed, however
+# the run ends; a root of another architecture has the emulator's handler taken away after, and
+# its Windows program compared with the one built here.
 # Usage: check-install-deps.sh
 set -eu
 scripts=$(cd "$(dirname "$0")/../scripts" && pwd)
@@ -12,7 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/scripts" "$work/bin"
 cp "$scripts/install-deps.sh" "$scripts/with-wine32.sh" "$scripts/update-package-lists.sh" \
-  "$work/scripts/"
+  "$scripts/can-run-amd64.sh" "$work/scripts/"
 echo 'exit 0' >"$work/scripts/can-run-32-bit.sh"  # a kernel that runs 32-bit programs
 stand_in() { cat >"$work/bin/$1" && chmod +x "$work/bin/$1"; }
 printf '#!/bin/sh\n' | stand_in sleep
@@ -35,6 +38,7 @@ EOF
 stand_in dpkg <<'EOF'
 #!/bin/sh
 case $1 in
+--print-architecture) echo "${MACHINE:-amd64}" ;;
 --print-foreign-architectures) cat "$STATE/architectures" ;;
 --add-architecture) echo "$2" >>"$STATE/architectures" ;;
 --remove-architecture) sed -i "/^$2\$/d" "$STATE/architectures" ;;
@@ -72,14 +76,32 @@ printf 'wine\nwine64\n' >"$STATE/installed"
 run_install "neither" "" "wine32 qemu-system-x86" "" && fail "the install passed"
 tail -n 1 "$work/output" | grep -q "neither 32-bit Wine nor the virtual machine" ||
   fail "no line that says neither can be had: $(tail -n 1 "$work/output")"
+# An arm64 machine, on which a 32-bit x86 program may start through QEMU's handler: its kernel
+# runs none, so the VM is installed and chosen, even with 32-bit Wine installed.
+cp "$scripts/can-run-32-bit.sh" "$work/scripts/"
+export MACHINE=arm64
+run_install "arm64" "" "" "" || fail "install failed: $(cat "$work/output")"
+grep -qx qemu-system-x86 "$STATE/installed" && ! grep -qx wine32 "$STATE/installed" ||
+  fail "not the VM's packages alone: $(cat "$STATE/installed")"
+printf 'wine\nwine32\n' >>"$STATE/installed"
+[ "$(where)" = vm ] || fail "the tests would run under an emulated 32-bit Wine"
+unset MACHINE
 # The run in a fresh root of another release, with debootstrap, mount, chroot and git played by
 # stand-ins: however the run ends, what it mounted is unmounted before the root is removed, and
 # a root that cannot be unmounted is left where it is.
 cp "$scripts/test-in-release.sh" "$scripts/debian-mirror.sh" "$work/scripts/"
+# Registers a handler for any architecture but this machine's, and takes it away.
+cat >"$work/scripts/qemu-handler.sh" <<'EOF'
+case $1 in
+remove) echo "$2" >>"$STATE/removed" ;;
+amd64) ;;
+*) echo "qemu-$1" ;;
+esac
+EOF
 printf '#!/bin/sh\necho 0\n' | stand_in id  # root, whoever runs the check
 printf '#!/bin/sh\nfor last; do :; done\nmkdir -p "$last"\n' | stand_in git
-printf '#!/bin/sh\nmkdir -p "$4" && cd "$4" && mkdir -p etc/apt proc sys dev root\n' |
-  stand_in debootstrap
+printf '#!/bin/sh\nroot=$(echo "$@" | tr " " "\\n" | tail -n 2 | head -n 1)
+mkdir -p "$root" && cd "$root" && mkdir -p etc/apt proc sys dev root\n' | stand_in debootstrap
 printf '#!/bin/sh\nfor last; do :; done\necho "$last" >>"$STATE/mounts"\n' | stand_in mount
 printf '#!/bin/sh\ncat "$STATE/mounts"\n' | stand_in findmnt
 stand_in umount <<'EOF'
@@ -92,20 +114,30 @@ mv "$STATE/left" "$STATE/mounts"
 EOF
 stand_in chroot <<'EOF'
 #!/bin/sh
+for last; do :; done
+case $last in *"--preset win32 -j2") mkdir -p "$1/root/halmere-netcfg/build/win32" &&
+  echo "$EXE_THERE" >"$1/root/halmere-netcfg/build/win32/halmere-netcfg.exe" ;; esac
+echo "${last#cd /root/halmere-netcfg && }" >>"$STATE/commands"
 case $CHROOT in fail) exit 1 ;; stop) touch "$STATE/started" && exec /bin/sleep 60 ;; esac
 EOF
-# CASE CHROOT STUCK: runs it; its status, output and root are in $work/status, $work/output, $root.
+# The Windows program built here.
+stand_in cmake <<'EOF'
+#!/bin/sh
+[ "$1" != --build ] || { mkdir -p build/win32 && echo exe >build/win32/halmere-netcfg.exe; }
+EOF
+# CASE CHROOT STUCK [ARCH]: runs it; its status, output and root are in $work/status,
+# $work/output, $root.
 run_release() {
   case=$1 CHROOT=$2 STUCK=$3
   export CHROOT STUCK
-  rm -rf "$STATE" && mkdir "$STATE" && touch "$STATE/mounts" "$STATE/errors"
-  sh "$work/scripts/test-in-release.sh" trixie >"$work/output" 2>&1 &
+  rm -rf "$STATE" && mkdir "$STATE" && touch "$STATE/mounts" "$STATE/errors" "$STATE/removed"
+  sh "$work/scripts/test-in-release.sh" trixie ${4:-} >"$work/output" 2>&1 &
   if [ "$CHROOT" = stop ]; then
     while [ ! -f "$STATE/started" ]; do /bin/sleep 0.1; done
     kill -TERM $!
   fi
   wait $! && echo 0 >"$work/status" || echo $? >"$work/status"
-  root=$(sed -n 's|.*fresh root of Debian trixie from .* in \(.*\)/root$|\1|p' "$work/output")
+  root=$(sed -n 's|.*fresh root of Debian trixie for .* in \(.*\)/root$|\1|p' "$work/output")
   [ ! -s "$STATE/errors" ] || fail "$(cat "$STATE/errors")"
 }
 for ending in 0:pass 1:fail 130:stop; do
@@ -114,6 +146,27 @@ for ending in 0:pass 1:fail 130:stop; do
     fail "status $(cat "$work/status"): $(cat "$work/output")"
   [ -n "$root" ] && [ ! -e "$root" ] || fail "the root \"$root\" is left"
   [ ! -s "$STATE/mounts" ] || fail "left mounted: $(cat "$STATE/mounts")"
+done
+# Of another architecture: what needs no VM, then the Windows programs compared; the handler is
+# taken away however the run ends.
+export EXE_THERE=exe
+run_release "arm64" pass "" arm64
+[ "$(cat "$work/status")" = 0 ] || fail "status $(cat "$work/status"): $(cat "$work/output")"
+ran=$(tr '\n' ' ' <"$STATE/commands")
+for step in run-example.sh "ctest --preset native" check-package.sh "--preset win32 -j2" \
+  "make-wine32-vm.sh --until-boot"; do
+  rest=${ran#*"$step"}
+  [ "$rest" != "$ran" ] || fail "not run, or not in order: $step: $(cat "$STATE/commands")"
+  ran=$rest
+done
+for ending in "pass:another Windows program" "stop:stopped"; do
+  EXE_THERE=other
+  run_release "arm64, ${ending#*:}" "${ending%%:*}" "" arm64
+  [ "$(cat "$work/status")" != 0 ] || fail "it passed"
+  [ "${ending%%:*}" = stop ] || grep -q "built for arm64 differs" "$work/output" ||
+    fail "$(cat "$work/output")"
+  [ -n "$root" ] && [ ! -e "$root" ] || fail "the root \"$root\" is left"
+  [ "$(cat "$STATE/removed")" = qemu-arm64 ] || fail "handler removed: $(cat "$STATE/removed")"
 done
 run_release "a mount that stays" fail dev
 [ -d "$root/root/dev" ] || fail "the root was removed with /dev mounted in it"
