@@ -335,23 +335,23 @@ class EndToEnd : public testing::Test {
     return result;
   }
 
-  // Waits until the running program, not the test before it started it, has the file at `path`
-  // open.
+  // Waits until the running program has the file at `path` open for writing: not the test before
+  // it started the program, whose copy of the test's descriptors holds it only for reading. (Its
+  // executable tells nothing under QEMU's user-mode emulator, which runs both.)
   void wait_until_running_program_opens(const std::string &path) const {
     struct stat wanted = {};
     ASSERT_EQ(stat(path.c_str(), &wanted), 0);
-    const std::string process = "/proc/" + std::to_string(running_.child), fds = process + "/fd/";
-    struct stat test = {};
-    ASSERT_EQ(stat("/proc/self/exe", &test), 0);
+    const std::string process = "/proc/" + std::to_string(running_.child);
     for (int attempt = 0; attempt < 4000; ++attempt, usleep(5000)) {
-      struct stat program = {};
-      bool started =
-          stat((process + "/exe").c_str(), &program) == 0 && program.st_ino != test.st_ino;
-      DIR *dir = started ? opendir(fds.c_str()) : nullptr;
+      DIR *dir = opendir((process + "/fd").c_str());
       while (dirent *entry = dir ? readdir(dir) : nullptr) {
         struct stat open_file = {};
-        if (stat((fds + entry->d_name).c_str(), &open_file) == 0 &&
-            open_file.st_dev == wanted.st_dev && open_file.st_ino == wanted.st_ino) {
+        std::string info = read_file(process + "/fdinfo/" + entry->d_name);
+        std::size_t flags = info.find("flags:");
+        if (stat((process + "/fd/" + entry->d_name).c_str(), &open_file) == 0 &&
+            open_file.st_dev == wanted.st_dev && open_file.st_ino == wanted.st_ino &&
+            flags != std::string::npos &&
+            (std::strtoul(info.c_str() + flags + 6, nullptr, 8) & O_ACCMODE) != O_RDONLY) {
           closedir(dir);
           return;
         }
