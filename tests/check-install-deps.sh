@@ -125,19 +125,19 @@ stand_in cmake <<'EOF'
 #!/bin/sh
 [ "$1" != --build ] || { mkdir -p build/win32 && echo exe >build/win32/halmere-netcfg.exe; }
 EOF
-# CASE CHROOT STUCK [ARCH]: runs it; its status, output and root are in $work/status,
+# CASE CHROOT STUCK [ARCH [RELEASE]]: runs it; its status, output and root are in $work/status,
 # $work/output, $root.
 run_release() {
-  case=$1 CHROOT=$2 STUCK=$3
+  case=$1 CHROOT=$2 STUCK=$3 release=${5:-trixie}
   export CHROOT STUCK
   rm -rf "$STATE" && mkdir "$STATE" && touch "$STATE/mounts" "$STATE/errors" "$STATE/removed"
-  sh "$work/scripts/test-in-release.sh" trixie ${4:-} >"$work/output" 2>&1 &
+  sh "$work/scripts/test-in-release.sh" "$release" ${4:-} >"$work/output" 2>&1 &
   if [ "$CHROOT" = stop ]; then
     while [ ! -f "$STATE/started" ]; do /bin/sleep 0.1; done
     kill -TERM $!
   fi
   wait $! && echo 0 >"$work/status" || echo $? >"$work/status"
-  root=$(sed -n 's|.*fresh root of Debian trixie for .* in \(.*\)/root$|\1|p' "$work/output")
+  root=$(sed -n "s|.*fresh root of Debian $release for .* in \\(.*\\)/root\$|\\1|p" "$work/output")
   [ ! -s "$STATE/errors" ] || fail "$(cat "$STATE/errors")"
 }
 for ending in 0:pass 1:fail 130:stop; do
@@ -147,10 +147,11 @@ for ending in 0:pass 1:fail 130:stop; do
   [ -n "$root" ] && [ ! -e "$root" ] || fail "the root \"$root\" is left"
   [ ! -s "$STATE/mounts" ] || fail "left mounted: $(cat "$STATE/mounts")"
 done
-# Of another architecture: what needs no VM, then the Windows programs compared; the handler is
-# taken away however the run ends.
+# Of another architecture: what needs no VM, then the Windows programs compared where the root's
+# release is this machine's; the handler is taken away however the run ends.
 export EXE_THERE=exe
-run_release "arm64" pass "" arm64
+own=$(. /etc/os-release && echo "$VERSION_CODENAME")
+run_release "arm64" pass "" arm64 "$own"
 [ "$(cat "$work/status")" = 0 ] || fail "status $(cat "$work/status"): $(cat "$work/output")"
 ran=$(tr '\n' ' ' <"$STATE/commands")
 for step in run-example.sh "ctest --preset native" check-package.sh "--preset win32 -j2" \
@@ -161,7 +162,7 @@ for step in run-example.sh "ctest --preset native" check-package.sh "--preset wi
 done
 for ending in "pass:another Windows program" "stop:stopped"; do
   EXE_THERE=other
-  run_release "arm64, ${ending#*:}" "${ending%%:*}" "" arm64
+  run_release "arm64, ${ending#*:}" "${ending%%:*}" "" arm64 "$own"
   [ "$(cat "$work/status")" != 0 ] || fail "it passed"
   [ "${ending%%:*}" = stop ] || grep -q "built for arm64 differs" "$work/output" ||
     fail "$(cat "$work/output")"
