@@ -27,6 +27,8 @@ case ${1:-} in
 esac
 arch=${2:-$(dpkg --print-architecture)}
 say() { echo "test-in-release.sh: $*" >&2; }
+# Where the roots are made (NETCFG_RELEASE_ROOTS, for the checks' stand-ins).
+roots=${NETCFG_RELEASE_ROOTS:-/var/tmp}
 [ "$(id -u)" -eq 0 ] || { say "run it as root: debootstrap and chroot need it" && exit 2; }
 
 # What is mounted below a directory, deepest first.
@@ -52,7 +54,7 @@ take_away() {
 }
 
 # Roots of runs that were killed outright, whose process is gone.
-for old in /var/tmp/netcfg-release.*; do
+for old in "$roots"/netcfg-release.*; do
   [ -f "$old/pid" ] && ! kill -0 "$(cat "$old/pid")" 2>/dev/null || continue
   say "taking away $old, left by a run that was stopped"
   take_away "$old" || :
@@ -67,7 +69,7 @@ mirror=$(sh "$scripts/debian-mirror.sh" "$this_release") ||
   { say "this machine's apt sources name no Debian mirror for $this_release" && exit 1; }
 security=$(sh "$scripts/debian-mirror.sh" "$this_release-security") || security=""
 
-dir=$(mktemp -d /var/tmp/netcfg-release.XXXXXX)
+dir=$(mktemp -d "$roots/netcfg-release.XXXXXX")
 echo $$ >"$dir/pid"
 root=$dir/root
 job="" handler=""
@@ -89,6 +91,10 @@ stoppable() {
 started=$(date +%s)
 elapsed() { echo "$(($(date +%s) - started)) s"; }
 
+# One run at a time for an architecture: the emulator's handler, registered by one run, goes with
+# that run's end.
+exec 8>"$roots/netcfg-release.$arch.lock"
+flock -n 8 || { say "another run for $arch is under way" && exit 1; }
 handler=$(sh "$scripts/qemu-handler.sh" "$arch")
 say "making a fresh root of Debian $release for $arch from $mirror in $root"
 # git, as the newcomer's clone came with it.

@@ -44,7 +44,7 @@ case $1 in
 --remove-architecture) sed -i "/^$2\$/d" "$STATE/architectures" ;;
 esac
 EOF
-export PATH="$work/bin:$PATH" STATE="$work/state"
+export PATH="$work/bin:$PATH" STATE="$work/state" NETCFG_RELEASE_ROOTS="$work"
 unset NETCFG_WINE32 NETCFG_WINE32_VM
 status=0
 fail() { echo "$case: $*"; status=1; }
