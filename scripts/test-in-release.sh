@@ -22,7 +22,10 @@ tree=${scripts%/scripts}
 case ${1:-} in
 12) release=bookworm ;;
 13) release=trixie ;;
-"" | -*) echo "usage: test-in-release.sh RELEASE [ARCH] (bookworm or 12, trixie or 13)" >&2 && exit 2 ;;
+"" | -*)
+  echo "usage: test-in-release.sh RELEASE [ARCH] (bookworm or 12, trixie or 13)" >&2
+  exit 2
+  ;;
 *) release=$1 ;;
 esac
 arch=${2:-$(dpkg --print-architecture)}
