@@ -51,7 +51,8 @@ else
     shift 3
     [ $# -gt 0 ] || { echo "no object to look for \"$property\" in"; status=1; }
     for object; do
-      readelf -nW "$object" | grep -qF "$property" || { echo "missing: $property in $object"; status=1; }
+      readelf -nW "$object" | grep -qF "$property" ||
+        { echo "missing: $property in $object"; status=1; }
     done
   fi
 fi
