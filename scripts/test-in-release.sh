@@ -29,7 +29,7 @@ case ${1:-} in
 *) release=$1 ;;
 esac
 arch=${2:-$(dpkg --print-architecture)}
-say() { echo "test-in-release.sh: $*" >&2; }
+say() { printf 'test-in-release.sh: %s\n' "$*" >&2; }
 # Where the roots are made (NETCFG_RELEASE_ROOTS, for the checks' stand-ins).
 roots=${NETCFG_RELEASE_ROOTS:-/var/tmp}
 [ "$(id -u)" -eq 0 ] || { say "run it as root: debootstrap and chroot need it" && exit 2; }
