@@ -1,7 +1,5 @@
 # The Windows build is tested under Wine: the end-to-end cases through a Linux build's test
 # program, which runs the .exe with wine, and the settings reader against Windows' own lookup.
-set(NETCFG_E2E_HARNESS "${PROJECT_SOURCE_DIR}/build/native/tests/end_to_end_test"
-    CACHE FILEPATH "The end-to-end test program of a Linux build")
 # The Wine prefixes, one for root and one for the unprivileged user, where that user can reach
 # it; in /tmp, which in the VM of scripts/with-wine32.sh is in memory, not on the shared tree.
 # One pair for each build directory, so that builds tested side by side do not stop each other's
