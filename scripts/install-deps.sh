@@ -3,20 +3,24 @@
 # A package index that cannot be fetched does not stop it (update-package-lists.sh); a package
 # that cannot be installed does, in apt's words, but for 32-bit Wine: where that cannot be had,
 # what the VM of with-wine32.sh needs is installed instead, and the Windows tests run there.
-# Usage: install-deps.sh [native]       (native: only what the Linux program needs)
-#        install-deps.sh cross ARCH...  (what test-architectures.sh needs for those architectures)
+# Usage: install-deps.sh [native]         (native: only what the Linux program needs)
+#        install-deps.sh cross ARCH...    (what test-architectures.sh needs for those architectures)
+#        install-deps.sh release ARCH...  (what make-release.sh needs, and the release's checks)
 set -eu
 scripts=$(cd "$(dirname "$0")" && pwd)
 packages="cmake make g++ libgtest-dev strace dpkg-dev"
-wine="" vm="" cross=""
-if [ "${1:-}" = cross ]; then
+wine="" vm="" cross="" mode=${1:-}
+if [ "$mode" = cross ] || [ "$mode" = release ]; then
   # Debian's cross compilers, named by the architectures' GNU triplets, GoogleTest's source to
   # build for them, and QEMU's user-mode emulators to run what they build. (qemu-user registers
-  # no handler with the kernel: how this machine runs programs stays as it is.)
+  # no handler with the kernel: how this machine runs programs stays as it is.) The release is
+  # made from git archive's output, with the Windows program's cross-compiler too, and its
+  # packages checked with lintian, their manual page read with man.
   shift
   packages="$packages googletest qemu-user"
+  [ "$mode" = cross ] || packages="$packages git g++-mingw-w64-i686 lintian groff-base man-db"
   cross=$*
-elif [ "${1:-}" != native ]; then
+elif [ "$mode" != native ]; then
   # The Windows program is cross-built. The sanitizer and fuzzing builds use clang, and the code
   # checks clang-format, clang-tidy, cppcheck and groff; the package is checked with lintian and
   # its manual page read with man.
@@ -72,7 +76,7 @@ install $packages || {
   exit 1
 }
 # The cross compilers' names, once dpkg-dev is there to tell them.
-[ -z "$cross" ] || exec sh "$0" cross $cross
+[ -z "$cross" ] || exec sh "$0" "$mode" $cross
 if [ -n "$wine" ]; then
   # apt's words are kept back should the VM stand in, all but its reason.
   log=$(mktemp)

@@ -3,14 +3,14 @@
 # syncs, with another size than its Release file names), so an update that fails is tried again a
 # few times and then left as it is: apt goes on with the lists that did come, after one line that
 # names what failed. A package those lists cannot give fails later, when it is installed.
-# Usage, as root: update-package-lists.sh
+# Usage, as root: update-package-lists.sh [APT-OPTION...]   (options for apt-get, such as -o)
 set -eu
 tries=3
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 try=1
 while :; do
-  if apt-get update -q >"$log" 2>&1 && ! grep -q "^[EW]: Failed to fetch " "$log"; then
+  if apt-get "$@" update -q >"$log" 2>&1 && ! grep -q "^[EW]: Failed to fetch " "$log"; then
     exit 0
   fi
   [ $try -lt $tries ] || break
