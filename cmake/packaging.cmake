@@ -9,11 +9,8 @@ set(NETCFG_MAINTAINER "The halmere-netcfg authors <halmere-netcfg@example.org>")
 set(NETCFG_DEPENDS_FROM "")
 
 if(WIN32)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(CPACK_SYSTEM_NAME win64)
-  else()
-    set(CPACK_SYSTEM_NAME win32)
-  endif()
+  math(EXPR bits "${CMAKE_SIZEOF_VOID_P} * 8")
+  set(CPACK_SYSTEM_NAME win${bits})
   install(TARGETS halmere-netcfg RUNTIME DESTINATION .)
   # Text files end lines with CR LF, as every Windows editor reads them. The example settings
   # are in a folder of their own, so that no file of the zip is named as a user's settings or
