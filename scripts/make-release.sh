@@ -31,12 +31,12 @@ source=$(cd "$work/source" && pwd)
 
 # NAME DIR CMAKE-OPTION...: configures, builds and packs the source in DIR; NAME is what is made.
 make_in() {
-  name=$1 dir=$work/$2
+  what=$1 dir=$work/$2
   shift 2
   if ! { cmake -S "$source" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF "$@" &&
     cmake --build "$dir" -j2 && (cd "$dir" && cpack); } >"$work/log" 2>&1; then
     tail -n 15 "$work/log" >&2
-    say "could not make $name: the build or cpack failed (above)"
+    say "could not make $what: the build or cpack failed (above)"
     exit 1
   fi
 }
