@@ -23,7 +23,7 @@ git="git -c safe.directory=$(pwd -P)"
 commit=$($git rev-parse HEAD)
 $git diff --quiet HEAD -- ||
   say "uncommitted changes are not in the release, which is made from the last commit"
-out=build/release work=build/release-work
+out=$(pwd)/build/release work=$(pwd)/build/release-work
 rm -rf "$out" "$work"
 mkdir -p "$out" "$work"
 $git archive --prefix=source/ "$commit" | tar -x -C "$work"
@@ -67,5 +67,5 @@ $git archive --format=tar --prefix="$package/" "$commit" | gzip -9n >"$out/$pack
 (cd "$out" && sha256sum "$package.tar.gz" >"$package.tar.gz.sha256")
 (cd "$out" && ls | grep -v '\.sha256$' | LC_ALL=C sort | xargs sha256sum >"$work/SHA256SUMS")
 mv "$work/SHA256SUMS" "$out/"
-say "made in $out, from commit $commit:"
+say "made in build/release, from commit $commit:"
 sed 's/^[0-9a-f]*  /    /' "$out/SHA256SUMS" >&2
