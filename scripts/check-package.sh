@@ -1,79 +1,200 @@
 #!/bin/sh
-# Builds the Debian package and the .tar.gz from the native build; checks that the .tar.gz
-# extracts into one folder named for the release; checks the package with lintian, its checksum,
-# and that it names what it carries of other packages, the compiler's own gcc among them, and
-# their licences, and that no .deb is made where that cannot be told; installs it, runs the
-# installed program from PATH on a scratch copy of the example, finds its manual page, and
-# removes the package again, whatever failed. Needs root for dpkg.
+# Checks the Linux packages as their users meet them. For each .deb and .tar.gz of an
+# architecture: the .tar.gz extracts into one folder named as it is; lintian finds nothing, the
+# .deb names its architecture, and its checksum holds; a static program's package names what it
+# carries of other packages, the compiler's own gcc among them, and their licences, a dynamic
+# one's depends on a package for every library it needs; the program from each, run under
+# QEMU's user-mode emulator where the architecture is not this machine's, writes the example's
+# block, and a static one does so in a root that holds no C library. The package of this
+# machine's architecture is installed with apt, run from PATH on a scratch copy of the example,
+# its manual page found, and removed again, whatever failed. Needs root, for apt and chroot.
+# Usage: check-package.sh             the native build's, made here (cpack --preset native), and
+#                                     that no .deb is made where its Built-Using cannot be told
+#        check-package.sh RELEASE     a release that make-release.sh made: every artifact, its
+#                                     SHA256SUMS, its source, and its zip against the one the
+#                                     Windows tests checked (build/win32)
+#        check-package.sh install DEB
 set -eu
 cd "$(dirname "$0")/.."
-cpack --preset native
-tgz=$(ls build/native/halmere-netcfg-*-Linux.tar.gz)
-top=$(basename "$tgz" .tar.gz)
-outside=$(tar -tzf "$tgz" | grep -v "^$top/" || true)
-[ -z "$outside" ] || { echo "${tgz##*/}: outside $top/:" $outside; exit 1; }
-tar -tzf "$tgz" | grep -qx "$top/bin/halmere-netcfg" ||
-  { echo "${tgz##*/}: no $top/bin/halmere-netcfg"; exit 1; }
-echo "${tgz##*/}: all in $top/"
-deb=$(ls build/native/halmere-netcfg_*.deb)
-lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb"
-echo "lintian: clean"
-(cd build/native && sha256sum --check --quiet "${deb##*/}.sha256")
-copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/halmere-netcfg/copyright)
-built_using=$(dpkg-deb --field "$deb" Built-Using)
-# A dynamic program, where the C library links no static position-independent one, carries
-# nothing of other packages: it depends on the C library's instead.
-if readelf -lW build/native/halmere-netcfg | grep -q ' INTERP '; then
-  depends=$(dpkg-deb --field "$deb" Depends)
-  echo "$depends" | grep -q '^libc6' && [ -z "$built_using" ] &&
-    ! echo "$copyright" | grep -q "^Files: usr/bin/" ||
-    { echo "a dynamic program's package: Depends $depends, Built-Using $built_using"; exit 1; }
-  echo "checksum, dependencies ($depends) and licence of a dynamic program: as expected"
-else
-  # The gcc that Built-Using names is the one whose compiler built the program.
-  compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build/native/CMakeCache.txt)
-  gcc=gcc-$($compiler -dumpversion | cut -d . -f 1)
-  echo "$built_using" | grep -qE "^glibc \(= [^)]+\), $gcc \(= [^)]+\)\$" ||
-    { echo "Built-Using, where $compiler is $gcc: $built_using"; exit 1; }
-  gcc_copyright=/usr/share/doc/$gcc-base/copyright
-  for stanza in "Files: usr/bin/halmere-netcfg" "License: LGPL-2.1+" \
-    "License: GPL-3+ with GCC-exception-3.1" " Exception is in $gcc_copyright."; do
-    echo "$copyright" | grep -qxF "$stanza" || { echo "copyright lacks: $stanza"; exit 1; }
+own=$(dpkg --print-architecture)
+fail() {
+  echo "$*"
+  exit 1
+}
+# Runs the program of a package in a scratch copy of the example from that package, and checks
+# the block: PROGRAM EXAMPLE RUNNER...
+writes_block() {
+  program=$1 example=$2
+  shift 2
+  scratch=$(mktemp -d)
+  cp "$example" "$scratch/"
+  sh scripts/make-sample-image.sh "$scratch/halmere02a.dol"
+  (cd "$scratch" && "$@" "$program" | tail -n 1)
+  block=$(od -A n -t x1 -j 0x16DE0 -N 12 "$scratch/halmere02a.dol" | tr -d ' \n')
+  rm -rf "$scratch"
+  [ "$block" = ffffff00c0a80001c0a80032 ] || fail "${program#"$unpacked"/}: network block $block"
+}
+
+# The .deb and the .tar.gz of one architecture: DIR ARCH.
+check_architecture() {
+  dir=$1 arch=$2
+  deb=$(ls "$dir"/halmere-netcfg_*_"$arch".deb)
+  tgz=$(ls "$dir"/halmere-netcfg-*-linux-"$arch".tar.gz)
+  top=$(basename "$tgz" .tar.gz)
+  outside=$(tar -tzf "$tgz" | grep -v "^$top/" || true)
+  [ -z "$outside" ] || fail "${tgz##*/}: outside $top/:" $outside
+  echo "${tgz##*/}: all in $top/"
+  lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb"
+  [ "$(dpkg-deb --field "$deb" Architecture)" = "$arch" ] ||
+    fail "${deb##*/}: Architecture $(dpkg-deb --field "$deb" Architecture)"
+  for file in "$deb" "$tgz"; do
+    (cd "$(dirname "$file")" && sha256sum --check --quiet "${file##*/}.sha256")
   done
-  [ -f "$gcc_copyright" ] || { echo "no $gcc_copyright"; exit 1; }
-  # Where dpkg knows no package for the libraries linked in, no .deb is made, and cpack says why.
-  unknown=$(mktemp -d)
-  mkdir "$unknown/bin"
-  printf '#!/bin/sh\nexit 1\n' >"$unknown/bin/dpkg-query"
-  chmod +x "$unknown/bin/dpkg-query"
-  PATH="$unknown/bin:$PATH" cmake --preset native -B "$unknown/build" >/dev/null 2>&1
-  if (cd "$unknown/build" && cpack -G DEB >"$unknown/output" 2>&1) ||
-    ls "$unknown"/build/*.deb 2>/dev/null ||
-    ! tr -s ' \n' ' ' <"$unknown/output" | grep -q "No .deb is made: .* (Built-Using)"; then
-    cat "$unknown/output"
-    echo "a .deb was made, or not refused with its reason, where Built-Using cannot be told"
-    exit 1
+  echo "${deb##*/}: lintian clean, Architecture $arch, checksums hold"
+  unpacked=$(mktemp -d)
+  dpkg-deb -x "$deb" "$unpacked/deb"
+  tar -xzf "$tgz" -C "$unpacked"
+  program=$unpacked/deb/usr/bin/halmere-netcfg
+  cmp -s "$program" "$unpacked/$top/bin/halmere-netcfg" || fail "$top: another program than the .deb's"
+  copyright=$(cat "$unpacked/deb/usr/share/doc/halmere-netcfg/copyright")
+  built_using=$(dpkg-deb --field "$deb" Built-Using)
+  depends=$(dpkg-deb --field "$deb" Depends)
+  triplet=$(dpkg-architecture -a"$arch" -qDEB_HOST_GNU_TYPE 2>/dev/null)
+  compiler=g++
+  emulator="" runner=""
+  if [ "$arch" != "$own" ]; then
+    compiler=$triplet-g++
+    emulator=qemu-$(dpkg-architecture -a"$arch" -qDEB_HOST_GNU_CPU 2>/dev/null |
+      sed 's/^i[3-6]86$/i386/; s/^powerpc64le$/ppc64le/')
+    # Emulated as the oldest processor that the README says the program runs on.
+    case $arch in
+    arm64) emulator="$emulator -cpu cortex-a53" ;; # a Raspberry Pi 3's
+    armhf) emulator="$emulator -cpu cortex-a7" ;;  # ARMv7, a Raspberry Pi 2's
+    i386) emulator="$emulator -cpu pentium2" ;;    # an i686, Debian's least for i386
+    esac
+    runner="$emulator -L /usr/$triplet"
   fi
-  rm -rf "$unknown"
-  echo "checksum, Built-Using ($built_using) and licences: as expected; no .deb where they" \
-    "cannot be told"
-fi
+  if readelf -lW "$program" | grep -q ' INTERP '; then
+    # A dynamic program carries nothing of other packages, and depends on a package of each
+    # library it needs: the one that the library's shlibs line names, here where the library is
+    # this machine's own or a cross compiler's (which names the architecture's package).
+    [ -z "$built_using" ] && ! echo "$copyright" | grep -q "^Files: usr/bin/" ||
+      fail "a dynamic program's package: Built-Using $built_using, or a stanza for the program"
+    shlibs=/var/lib/dpkg/info/*-$arch-cross.shlibs
+    [ "$arch" != "$own" ] || shlibs=/var/lib/dpkg/info/*.shlibs
+    for library in $(readelf -dW "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p'); do
+      package=$(cat $shlibs | awk -v name="${library%.so.*}" -v version="${library##*.so.}" \
+        '$1 == name && $2 == version { sub(/:.*/, "", $3); print $3; exit }')
+      [ -n "$package" ] || fail "no shlibs line here names $library"
+      echo ", $depends" | grep -q ", $package\( (>= [^)]*)\)\?\(,\|$\)" ||
+        fail "${deb##*/} needs $library, of $package, but depends on: $depends"
+    done
+    echo "${deb##*/}: dynamic; depends on $depends, a package of each library it needs"
+  else
+    # The gcc that Built-Using names is the one whose compiler built the program (a cross
+    # compiler's, gcc-N-cross), and the C library that it links.
+    gcc=gcc-$($compiler -dumpversion | cut -d . -f 1)
+    [ "$arch" = "$own" ] && libc=glibc || libc=cross-toolchain-base gcc=$gcc-cross
+    echo "$built_using" | grep -qE "^$libc \(= [^)]+\), $gcc \(= [^)]+\)\$" ||
+      fail "Built-Using, where $compiler is of $gcc: $built_using"
+    for stanza in "Files: usr/bin/halmere-netcfg" "License: LGPL-2.1+" \
+      "License: GPL-3+ with GCC-exception-3.1" " GCC RUNTIME LIBRARY EXCEPTION" \
+      " 2. No Weakening of GCC Copyleft."; do
+      echo "$copyright" | grep -qxF "$stanza" || fail "copyright lacks: $stanza"
+    done
+    [ -z "$depends" ] || fail "a static program's package depends on $depends"
+    # It needs no C library: it runs in a root that has none, under the emulator one that it
+    # is told is its root.
+    root=$(mktemp -d)
+    cp "$program" "$unpacked/deb/usr/share/doc/halmere-netcfg/examples/halmere02.ini" "$root/"
+    sh scripts/make-sample-image.sh "$root/halmere02a.dol"
+    if [ -z "$runner" ]; then
+      chroot "$root" /halmere-netcfg | tail -n 1
+    else
+      (cd "$root" && $emulator -L "$root" ./halmere-netcfg | tail -n 1)
+    fi
+    block=$(od -A n -t x1 -j 0x16DE0 -N 12 "$root/halmere02a.dol" | tr -d ' \n')
+    rm -rf "$root"
+    [ "$block" = ffffff00c0a80001c0a80032 ] || fail "in a root without a C library: block $block"
+    echo "${deb##*/}: static; Built-Using $built_using and licences as expected; runs in a root" \
+      "without a C library"
+  fi
+  writes_block "$program" "$unpacked/deb/usr/share/doc/halmere-netcfg/examples/halmere02.ini" \
+    $runner
+  writes_block "$unpacked/$top/bin/halmere-netcfg" \
+    "$unpacked/$top/share/doc/halmere-netcfg/examples/halmere02.ini" $runner
+  rm -rf "$unpacked"
+  echo "$arch: the program from the .deb and from the .tar.gz writes the example's" \
+    "block${runner:+ (under $runner)}"
+}
 
-if dpkg-query -W -f='${Status}' halmere-netcfg 2>/dev/null | grep -q "ok installed"; then
-  echo "A halmere-netcfg package that this run did not install is installed: not testing the package."
-  exit 0
-fi
-scratch=$(mktemp -d)
-trap 'dpkg -r halmere-netcfg >/dev/null; rm -rf "$scratch"' EXIT
-dpkg -i "$deb" >/dev/null
+# Installs a .deb of this machine's architecture with apt, as its users do, runs it from PATH on
+# a scratch copy of its example, shows its manual page, and removes it again.
+check_install() {
+  deb=$(realpath "$1")
+  if dpkg-query -W -f='${Status}' halmere-netcfg 2>/dev/null | grep -q "ok installed"; then
+    echo "A halmere-netcfg package that this run did not install is installed: not testing ${deb##*/}."
+    return 0
+  fi
+  trap 'apt-get remove -y -q halmere-netcfg >/dev/null 2>&1' EXIT
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$deb" >/dev/null
+  program=$(command -v halmere-netcfg)
+  [ "$program" = /usr/bin/halmere-netcfg ] || fail "halmere-netcfg on PATH is $program"
+  unpacked=""
+  writes_block halmere-netcfg /usr/share/doc/halmere-netcfg/examples/halmere02.ini
+  man -w halmere-netcfg
+  man halmere-netcfg | grep -q "EXIT STATUS" || fail "the manual page does not show"
+  echo "installed ${deb##*/}: runs from PATH, writes the block, shows its manual page"
+}
 
-program=$(command -v halmere-netcfg)
-[ "$program" = /usr/bin/halmere-netcfg ] || { echo "halmere-netcfg on PATH is $program"; exit 1; }
-cp /usr/share/doc/halmere-netcfg/examples/halmere02.ini "$scratch/"
-sh scripts/make-sample-image.sh "$scratch/halmere02a.dol"
-(cd "$scratch" && halmere-netcfg)
-block=$(od -A n -t x1 -j 0x16DE0 -N 12 "$scratch/halmere02a.dol" | tr -d ' \n')
-[ "$block" = ffffff00c0a80001c0a80032 ] || { echo "network block: $block"; exit 1; }
-man -w halmere-netcfg
-man halmere-netcfg | grep -q "EXIT STATUS" || { echo "the manual page does not show"; exit 1; }
-echo "installed package: runs from PATH, writes the block, shows its manual page"
+case ${1:-} in
+install)
+  check_install "$2"
+  ;;
+"")
+  cpack --preset native
+  check_architecture build/native "$own"
+  # Where dpkg knows no package for the libraries linked in, no .deb is made, and cpack says why.
+  if ! readelf -lW build/native/halmere-netcfg | grep -q ' INTERP '; then
+    unknown=$(mktemp -d)
+    mkdir "$unknown/bin"
+    printf '#!/bin/sh\nexit 1\n' >"$unknown/bin/dpkg-query"
+    chmod +x "$unknown/bin/dpkg-query"
+    PATH="$unknown/bin:$PATH" cmake --preset native -B "$unknown/build" >/dev/null 2>&1
+    if (cd "$unknown/build" && cpack -G DEB >"$unknown/output" 2>&1) ||
+      ls "$unknown"/build/*.deb 2>/dev/null ||
+      ! tr -s ' \n' ' ' <"$unknown/output" | grep -q "No .deb is made: .* (Built-Using)"; then
+      cat "$unknown/output"
+      fail "a .deb was made, or not refused with its reason, where Built-Using cannot be told"
+    fi
+    rm -rf "$unknown"
+    echo "no .deb where Built-Using cannot be told"
+  fi
+  check_install build/native/halmere-netcfg_*_"$own".deb
+  ;;
+*)
+  release=$(cd "$1" && pwd)
+  (cd "$release" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not hold"
+  listed=$(sed 's/^[0-9a-f]*  //' "$release/SHA256SUMS" | tr '\n' ' ')
+  there=$(cd "$release" && ls | grep -v -e '\.sha256$' -e '^SHA256SUMS$' | LC_ALL=C sort | tr '\n' ' ')
+  [ "$listed" = "$there" ] || fail "SHA256SUMS lists $listed; the release holds $there"
+  echo "SHA256SUMS: every file, and they hold"
+  for deb in "$release"/halmere-netcfg_*.deb; do
+    arch=${deb##*_}
+    check_architecture "$release" "${arch%.deb}"
+  done
+  # The source: git archive's output of the commit it names, in one folder named for it.
+  source=$(ls "$release"/halmere-netcfg-*.tar.gz | grep -v -e '-linux-' -e '-win32')
+  top=$(basename "$source" .tar.gz)
+  outside=$(tar -tzf "$source" | grep -v "^$top/" || true)
+  [ -z "$outside" ] || fail "${source##*/}: outside $top/:" $outside
+  commit=$(gzip -dc "$source" | git get-tar-commit-id) || fail "${source##*/}: no commit named"
+  echo "${source##*/}: all in $top/, git archive's output of $commit"
+  # The zip, as the Windows tests checked it.
+  zip=$(ls "$release"/halmere-netcfg-*-win32.zip)
+  cmp "$zip" "build/win32/${zip##*/}" ||
+    fail "${zip##*/} is not the zip that the Windows tests checked in build/win32 (test.sh)"
+  echo "${zip##*/}: byte for byte the one that the Windows tests checked"
+  check_install "$release"/halmere-netcfg_*_"$own".deb
+  ;;
+esac

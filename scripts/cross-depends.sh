@@ -14,14 +14,14 @@ fail() {
   echo "cross-depends.sh: $*" >&2
   exit 1
 }
-multiarch=$(dpkg-architecture -a"$arch" -qDEB_HOST_MULTIARCH 2>/dev/null) ||
+triplet=$(dpkg-architecture -a"$arch" -qDEB_HOST_GNU_TYPE 2>/dev/null) ||
   fail "$arch is none of Debian's architectures"
 # The architecture's package of each library the program needs: the cross package that holds
 # that library here, less its -ARCH-cross.
 packages=""
 for library in $(readelf -dW "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p'); do
-  owner=$(dpkg-query -S "/usr/$multiarch/lib/$library" 2>/dev/null | cut -d : -f 1)
-  [ -n "$owner" ] || fail "no installed package holds /usr/$multiarch/lib/$library"
+  owner=$(dpkg-query -S "/usr/$triplet/lib/$library" 2>/dev/null | cut -d : -f 1)
+  [ -n "$owner" ] || fail "no installed package holds /usr/$triplet/lib/$library"
   packages="$packages ${owner%-"$arch"-cross}"
 done
 [ -n "$packages" ] || fail "$program needs no library"

@@ -62,8 +62,12 @@ for arch; do
   take "${name}_${version}_$arch.deb" "$arch"
   take "$package-linux-$arch.tar.gz" "$arch"
 done
-# The source, from the same commit, as a folder named for the release.
+# The source, from the same commit, as a folder named for the release: the very tree that every
+# program was built from.
 $git archive --format=tar --prefix="$package/" "$commit" | gzip -9n >"$out/$package.tar.gz"
+tar -xzf "$out/$package.tar.gz" -C "$work"
+diff -r "$work/$package" "$source" >&2 ||
+  { say "could not make $package.tar.gz: it holds another tree than the one built" && exit 1; }
 (cd "$out" && sha256sum "$package.tar.gz" >"$package.tar.gz.sha256")
 (cd "$out" && ls | grep -v '\.sha256$' | LC_ALL=C sort | xargs sha256sum >"$work/SHA256SUMS")
 mv "$work/SHA256SUMS" "$out/"
