@@ -6,19 +6,48 @@
 # building as root on a runner's checkout has it. Then a new commit in that clone, and only a
 # build and cpack after it: the .tar.gz must carry the new commit's time. Needs the native
 # and win32 builds configured, and every change committed.
+# With `release`: the release that make-release.sh made in build/release, of the last commit,
+# is made again from such a clone, with another umask, locale and time zone, and must be the same
+# set, byte for byte.
+# Usage: check-reproducible.sh [release]
 set -eu
 cd "$(dirname "$0")/.."
 again=build/reproduced
-rm -rf "$again"
-mkdir -p "$again"
 if ! git diff --quiet HEAD --; then
   echo "check-reproducible: commit every change first: the release archive holds the last commit"
   exit 1
 fi
-git archive --prefix=archive/ HEAD | tar -x -C "$again"
-git clone -q . "$again/clone"
-[ "$(id -u)" -ne 0 ] || chown -R nobody "$again/clone"
 [ "$(umask)" = 0022 ] && other_umask=002 || other_umask=022
+# A clone of the last commit, owned by another user where this runs as root.
+clone() {
+  rm -rf "$1"
+  mkdir -p "$(dirname "$1")"
+  git clone -q . "$1"
+  [ "$(id -u)" -ne 0 ] || chown -R nobody "$1"
+}
+if [ "${1:-}" = release ]; then
+  first=build/release
+  [ -f $first/SHA256SUMS ] || { echo "check-reproducible: no release: make-release.sh first"; exit 1; }
+  architectures=$(ls $first/*.deb | sed 's/.*_\(.*\)\.deb$/\1/')
+  clone "$again/release"
+  (
+    umask $other_umask
+    export LC_ALL=C.UTF-8 TZ=Pacific/Kiritimati
+    sh "$again/release/scripts/make-release.sh" $architectures >/dev/null 2>&1
+  ) || { echo "check-reproducible: make-release.sh failed in $again/release"; exit 1; }
+  if diff -r $first "$again/release/$first"; then
+    echo "reproduced: the release," $(ls $first | grep -vc '\.sha256$') "files and SHA256SUMS:" \
+      "$(sha256sum <$first/SHA256SUMS | cut -c 1-16)..."
+  else
+    echo "DIFFERS: the release in $first and the one made again in $again/release/$first"
+    exit 1
+  fi
+  exit 0
+fi
+rm -rf "$again"
+mkdir -p "$again"
+git archive --prefix=archive/ HEAD | tar -x -C "$again"
+clone "$again/clone"
 # Builds and packs a preset in a tree as a user does, with the tree's own presets.
 build_in() (
   cd "$1"
