@@ -28,6 +28,9 @@ clone() {
 if [ "${1:-}" = release ]; then
   first=build/release
   [ -f $first/SHA256SUMS ] || { echo "check-reproducible: no release: make-release.sh first"; exit 1; }
+  source=$(ls $first/*.tar.gz | grep -v -e -linux- -e -win32)
+  [ "$(gzip -dc "$source" | git get-tar-commit-id)" = "$(git rev-parse HEAD)" ] ||
+    { echo "check-reproducible: build/release is not of the last commit: make it again"; exit 1; }
   architectures=$(ls $first/*.deb | sed 's/.*_\(.*\)\.deb$/\1/')
   clone "$again/release"
   (
@@ -35,7 +38,7 @@ if [ "${1:-}" = release ]; then
     export LC_ALL=C.UTF-8 TZ=Pacific/Kiritimati
     sh "$again/release/scripts/make-release.sh" $architectures >/dev/null 2>&1
   ) || { echo "check-reproducible: make-release.sh failed in $again/release"; exit 1; }
-  if diff -r $first "$again/release/$first"; then
+  if diff -rq $first "$again/release/$first"; then
     echo "reproduced: the release," $(ls $first | grep -vc '\.sha256$') "files and SHA256SUMS:" \
       "$(sha256sum <$first/SHA256SUMS | cut -c 1-16)..."
   else
