@@ -39,7 +39,7 @@ if [ "${1:-}" = release ]; then
     sh "$again/release/scripts/make-release.sh" $architectures >/dev/null 2>&1
   ) || { echo "check-reproducible: make-release.sh failed in $again/release"; exit 1; }
   if diff -rq $first "$again/release/$first"; then
-    echo "reproduced: the release," $(ls $first | grep -vc '\.sha256$') "files and SHA256SUMS:" \
+    echo "reproduced: the release," $(ls $first | grep -vc -e '\.sha256$' -e SHA256SUMS) "files and SHA256SUMS:" \
       "$(sha256sum <$first/SHA256SUMS | cut -c 1-16)..."
   else
     echo "DIFFERS: the release in $first and the one made again in $again/release/$first"

@@ -12,8 +12,9 @@
 # where this machine does not run its programs (qemu-handler.sh registers the handler, and takes
 # it away again after). The VM of with-wine32.sh cannot run in such a root (QEMU inside QEMU
 # would take hours), so there the test command gives way to what does not need it: the native
-# tests, the package check, the Windows program's build, which must be byte for byte the one
-# built here, and the VM's making up to the step that boots it.
+# tests, the package check, the release's package for that architecture, made here and installed
+# there with apt, the Windows program's build, which must be byte for byte the one built here,
+# and the VM's making up to the step that boots it.
 # Usage, as root: test-in-release.sh RELEASE [ARCH]
 #   RELEASE: a codename, or 12 for bookworm, 13 for trixie; ARCH: as Debian names it (arm64, ...)
 set -eu
@@ -99,6 +100,19 @@ elapsed() { echo "$(($(date +%s) - started)) s"; }
 exec 8>"$roots/netcfg-release.$arch.lock"
 flock -n 8 || { say "another run for $arch is under way" && exit 1; }
 handler=$(sh "$scripts/qemu-handler.sh" "$arch")
+# In a root of another architecture, the release's package for it: made on this machine from the
+# root's commit, where build/release holds none of it, and installed there with apt as its users
+# install it.
+made=$tree/build/release
+source=$(ls "$made"/halmere-netcfg-*.tar.gz 2>/dev/null | grep -v -e -linux- -e -win32 || :)
+if [ "$arch" != "$(dpkg --print-architecture)" ] && {
+  ! ls "$made"/halmere-netcfg_*_"$arch".deb >/dev/null 2>&1 || [ -z "$source" ] ||
+    [ "$(gzip -dc "$source" | git get-tar-commit-id)" != "$(git -C "$tree" rev-parse HEAD)" ]
+}; then
+  say "making the release's $arch package here"
+  stoppable sh "$scripts/make-release.sh" "$arch" >"$dir/log" 2>&1 ||
+    { tail -n 20 "$dir/log" >&2 && say "make-release.sh failed" && exit 1; }
+fi
 say "making a fresh root of Debian $release for $arch from $mirror in $root"
 # git, as the newcomer's clone came with it.
 if ! stoppable debootstrap --arch="$arch" --variant=minbase --include=git "$release" "$root" \
@@ -142,6 +156,9 @@ in_root "sh scripts/install-deps.sh && cmake --preset native && cmake --build --
   sed -n 's/.*\(strace cannot .*\)/skipped: \1/p' build/native/Testing/Temporary/LastTest.log |
   sort -u" "$@"
 in_root "sh scripts/check-package.sh" "$@"
+cp "$made"/halmere-netcfg_*_"$arch".deb "$root/root/"
+in_root "sh scripts/check-package.sh install /root/$(cd "$made" && ls halmere-netcfg_*_"$arch".deb)" \
+  "$@"
 in_root "cmake --preset win32 -DBUILD_TESTING=OFF && cmake --build --preset win32 -j2" "$@"
 # The same Windows program, built here from the same commit (whose time it carries), with the
 # same release's cross compiler: another release's makes another program.

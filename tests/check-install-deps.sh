@@ -98,6 +98,9 @@ amd64) ;;
 *) echo "qemu-$1" ;;
 esac
 EOF
+# Makes the release's package of the architecture it is given.
+printf 'mkdir -p "$(dirname "$0")/../build/release"
+touch "$(dirname "$0")/../build/release/halmere-netcfg_0.2a_$1.deb"\n' >"$work/scripts/make-release.sh"
 printf '#!/bin/sh\necho 0\n' | stand_in id  # root, whoever runs the check
 printf '#!/bin/sh\nfor last; do :; done\nmkdir -p "$last"\n' | stand_in git
 printf '#!/bin/sh\nroot=$(echo "$@" | tr " " "\\n" | tail -n 2 | head -n 1)
@@ -147,14 +150,16 @@ for ending in 0:pass 1:fail 130:stop; do
   [ -n "$root" ] && [ ! -e "$root" ] || fail "the root \"$root\" is left"
   [ ! -s "$STATE/mounts" ] || fail "left mounted: $(cat "$STATE/mounts")"
 done
-# Of another architecture: what needs no VM, then the Windows programs compared where the root's
-# release is this machine's; the handler is taken away however the run ends.
+# Of another architecture: what needs no VM, the release's package of it, made here, installed
+# there, then the Windows programs compared where the root's release is this machine's; the
+# handler is taken away however the run ends.
 export EXE_THERE=exe
 own=$(. /etc/os-release && echo "$VERSION_CODENAME")
 run_release "arm64" pass "" arm64 "$own"
 [ "$(cat "$work/status")" = 0 ] || fail "status $(cat "$work/status"): $(cat "$work/output")"
 ran=$(tr '\n' ' ' <"$STATE/commands")
-for step in run-example.sh "ctest --preset native" check-package.sh "--preset win32 -j2" \
+for step in run-example.sh "ctest --preset native" check-package.sh \
+  "check-package.sh install /root/halmere-netcfg_0.2a_arm64.deb" "--preset win32 -j2" \
   "make-wine32-vm.sh --until-boot"; do
   rest=${ran#*"$step"}
   [ "$rest" != "$ran" ] || fail "not run, or not in order: $step: $(cat "$STATE/commands")"
