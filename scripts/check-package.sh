@@ -55,7 +55,8 @@ check_architecture() {
   dpkg-deb -x "$deb" "$unpacked/deb"
   tar -xzf "$tgz" -C "$unpacked"
   program=$unpacked/deb/usr/bin/halmere-netcfg
-  cmp -s "$program" "$unpacked/$top/bin/halmere-netcfg" || fail "$top: another program than the .deb's"
+  cmp -s "$program" "$unpacked/$top/bin/halmere-netcfg" ||
+    fail "$top: another program than the .deb's"
   copyright=$(cat "$unpacked/deb/usr/share/doc/halmere-netcfg/copyright")
   built_using=$(dpkg-deb --field "$deb" Built-Using)
   depends=$(dpkg-deb --field "$deb" Depends)
@@ -76,16 +77,20 @@ check_architecture() {
   fi
   if readelf -lW "$program" | grep -q ' INTERP '; then
     # A dynamic program carries nothing of other packages, and depends on a package of each
-    # library it needs: the one that the library's shlibs line names, here where the library is
-    # this machine's own or a cross compiler's (which names the architecture's package).
+    # library it needs: the one that the shlibs line of the library's package here names (a
+    # cross compiler's package of it names the architecture's own).
     [ -z "$built_using" ] && ! echo "$copyright" | grep -q "^Files: usr/bin/" ||
       fail "a dynamic program's package: Built-Using $built_using, or a stanza for the program"
-    shlibs=/var/lib/dpkg/info/*-$arch-cross.shlibs
-    [ "$arch" != "$own" ] || shlibs=/var/lib/dpkg/info/*.shlibs
+    places=/usr/$triplet/lib
+    multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+    [ "$arch" != "$own" ] || places="/lib/$multiarch /usr/lib/$multiarch"
     for library in $(readelf -dW "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p'); do
-      package=$(cat $shlibs | awk -v name="${library%.so.*}" -v version="${library##*.so.}" \
+      holder=$(for place in $places; do dpkg-query -S "$place/$library" 2>/dev/null; done |
+        head -n 1 | cut -d : -f 1)
+      package=$(cat /var/lib/dpkg/info/"$holder".shlibs /var/lib/dpkg/info/"$holder:$arch".shlibs \
+        2>/dev/null | awk -v name="${library%.so.*}" -v version="${library##*.so.}" \
         '$1 == name && $2 == version { sub(/:.*/, "", $3); print $3; exit }')
-      [ -n "$package" ] || fail "no shlibs line here names $library"
+      [ -n "$package" ] || fail "no package's shlibs here names $library"
       echo ", $depends" | grep -q ", $package\( (>= [^)]*)\)\?\(,\|$\)" ||
         fail "${deb##*/} needs $library, of $package, but depends on: $depends"
     done
@@ -133,7 +138,8 @@ check_architecture() {
 check_install() {
   deb=$(realpath "$1")
   if dpkg-query -W -f='${Status}' halmere-netcfg 2>/dev/null | grep -q "ok installed"; then
-    echo "A halmere-netcfg package that this run did not install is installed: not testing ${deb##*/}."
+    echo "A halmere-netcfg package that this run did not install is installed:" \
+      "not testing ${deb##*/}."
     return 0
   fi
   trap 'apt-get remove -y -q halmere-netcfg >/dev/null 2>&1' EXIT
@@ -176,7 +182,8 @@ install)
   release=$(cd "$1" && pwd)
   (cd "$release" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not hold"
   listed=$(sed 's/^[0-9a-f]*  //' "$release/SHA256SUMS" | tr '\n' ' ')
-  there=$(cd "$release" && ls | grep -v -e '\.sha256$' -e '^SHA256SUMS$' | LC_ALL=C sort | tr '\n' ' ')
+  there=$(cd "$release" && ls | grep -v -e '\.sha256$' -e '^SHA256SUMS$' | LC_ALL=C sort |
+    tr '\n' ' ')
   [ "$listed" = "$there" ] || fail "SHA256SUMS lists $listed; the release holds $there"
   echo "SHA256SUMS: every file, and they hold"
   for deb in "$release"/halmere-netcfg_*.deb; do

@@ -27,7 +27,8 @@ clone() {
 }
 if [ "${1:-}" = release ]; then
   first=build/release
-  [ -f $first/SHA256SUMS ] || { echo "check-reproducible: no release: make-release.sh first"; exit 1; }
+  [ -f $first/SHA256SUMS ] ||
+    { echo "check-reproducible: no release: make-release.sh first" && exit 1; }
   source=$(ls $first/*.tar.gz | grep -v -e -linux- -e -win32)
   [ "$(gzip -dc "$source" | git get-tar-commit-id)" = "$(git rev-parse HEAD)" ] ||
     { echo "check-reproducible: build/release is not of the last commit: make it again"; exit 1; }
@@ -39,7 +40,8 @@ if [ "${1:-}" = release ]; then
     sh "$again/release/scripts/make-release.sh" $architectures >/dev/null 2>&1
   ) || { echo "check-reproducible: make-release.sh failed in $again/release"; exit 1; }
   if diff -rq $first "$again/release/$first"; then
-    echo "reproduced: the release," $(ls $first | grep -vc -e '\.sha256$' -e SHA256SUMS) "files and SHA256SUMS:" \
+    echo "reproduced: the release," $(ls $first | grep -vc -e '\.sha256$' -e SHA256SUMS) \
+      "files and SHA256SUMS:" \
       "$(sha256sum <$first/SHA256SUMS | cut -c 1-16)..."
   else
     echo "DIFFERS: the release in $first and the one made again in $again/release/$first"

@@ -156,9 +156,9 @@ in_root "sh scripts/install-deps.sh && cmake --preset native && cmake --build --
   sed -n 's/.*\(strace cannot .*\)/skipped: \1/p' build/native/Testing/Temporary/LastTest.log |
   sort -u" "$@"
 in_root "sh scripts/check-package.sh" "$@"
-cp "$made"/halmere-netcfg_*_"$arch".deb "$root/root/"
-in_root "sh scripts/check-package.sh install /root/$(cd "$made" && ls halmere-netcfg_*_"$arch".deb)" \
-  "$@"
+deb=$(cd "$made" && ls halmere-netcfg_*_"$arch".deb)
+cp "$made/$deb" "$root/root/"
+in_root "sh scripts/check-package.sh install /root/$deb" "$@"
 in_root "cmake --preset win32 -DBUILD_TESTING=OFF && cmake --build --preset win32 -j2" "$@"
 # The same Windows program, built here from the same commit (whose time it carries), with the
 # same release's cross compiler: another release's makes another program.

@@ -100,7 +100,8 @@ esac
 EOF
 # Makes the release's package of the architecture it is given.
 printf 'mkdir -p "$(dirname "$0")/../build/release"
-touch "$(dirname "$0")/../build/release/halmere-netcfg_0.2a_$1.deb"\n' >"$work/scripts/make-release.sh"
+touch "$(dirname "$0")/../build/release/halmere-netcfg_0.2a_$1.deb"\n' \
+  >"$work/scripts/make-release.sh"
 printf '#!/bin/sh\necho 0\n' | stand_in id  # root, whoever runs the check
 printf '#!/bin/sh\nfor last; do :; done\nmkdir -p "$last"\n' | stand_in git
 printf '#!/bin/sh\nroot=$(echo "$@" | tr " " "\\n" | tail -n 2 | head -n 1)
@@ -182,5 +183,6 @@ grep -q "root/dev still mounted: $root is left in place" "$work/output" ||
 
 [ $status -ne 0 ] || echo "install: a failing index gone on without, the VM where 32-bit Wine" \
   "cannot be had or 64-bit Wine alone is, and a failure where neither can be had; a release's" \
-  "root unmounted, then removed, however its run ends, and left where it stays mounted"
+  "root unmounted, then removed, however its run ends, and left where it stays mounted; a root of"
+  "another architecture given the release's package of it"
 exit $status
