@@ -183,6 +183,6 @@ grep -q "root/dev still mounted: $root is left in place" "$work/output" ||
 
 [ $status -ne 0 ] || echo "install: a failing index gone on without, the VM where 32-bit Wine" \
   "cannot be had or 64-bit Wine alone is, and a failure where neither can be had; a release's" \
-  "root unmounted, then removed, however its run ends, and left where it stays mounted; a root of"
+  "root unmounted, then removed, however its run ends, and left where it stays mounted; a root of" \
   "another architecture given the release's package of it"
 exit $status
