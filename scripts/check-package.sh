@@ -143,7 +143,10 @@ check_install() {
     return 0
   fi
   trap 'apt-get remove -y -q halmere-netcfg >/dev/null 2>&1' EXIT
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$deb" >/dev/null
+  log=$(mktemp)
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$deb" \
+    >"$log" 2>&1 || { cat "$log" && fail "apt could not install ${deb##*/}"; }
+  rm -f "$log"
   program=$(command -v halmere-netcfg)
   [ "$program" = /usr/bin/halmere-netcfg ] || fail "halmere-netcfg on PATH is $program"
   unpacked=""
