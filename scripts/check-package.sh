@@ -21,18 +21,17 @@ fail() {
   echo "$*"
   exit 1
 }
-# Runs the program of a package in a scratch copy of the example from that package, and checks
-# the block: PROGRAM EXAMPLE RUNNER...
+# Runs a command in a scratch directory that holds a copy of the example from a package and a
+# sample image, checks the block it writes, and removes the directory: DIR EXAMPLE COMMAND...
 writes_block() {
-  program=$1 example=$2
+  scratch=$1 example=$2
   shift 2
-  scratch=$(mktemp -d)
   cp "$example" "$scratch/"
   sh scripts/make-sample-image.sh "$scratch/halmere02a.dol"
-  (cd "$scratch" && "$@" "$program" | tail -n 1)
+  (cd "$scratch" && "$@" | tail -n 1)
   block=$(od -A n -t x1 -j 0x16DE0 -N 12 "$scratch/halmere02a.dol" | tr -d ' \n')
   rm -rf "$scratch"
-  [ "$block" = ffffff00c0a80001c0a80032 ] || fail "${program#"$unpacked"/}: network block $block"
+  [ "$block" = ffffff00c0a80001c0a80032 ] || fail "$*: network block $block"
 }
 
 # The .deb and the .tar.gz of one architecture: DIR ARCH.
@@ -55,6 +54,7 @@ check_architecture() {
   dpkg-deb -x "$deb" "$unpacked/deb"
   tar -xzf "$tgz" -C "$unpacked"
   program=$unpacked/deb/usr/bin/halmere-netcfg
+  example=$unpacked/deb/usr/share/doc/halmere-netcfg/examples/halmere02.ini
   cmp -s "$program" "$unpacked/$top/bin/halmere-netcfg" ||
     fail "$top: another program than the .deb's"
   copyright=$(cat "$unpacked/deb/usr/share/doc/halmere-netcfg/copyright")
@@ -111,23 +111,18 @@ check_architecture() {
     # It needs no C library: it runs in a root that has none, under the emulator one that it
     # is told is its root.
     root=$(mktemp -d)
-    cp "$program" "$unpacked/deb/usr/share/doc/halmere-netcfg/examples/halmere02.ini" "$root/"
-    sh scripts/make-sample-image.sh "$root/halmere02a.dol"
+    cp "$program" "$root/"
     if [ -z "$runner" ]; then
-      chroot "$root" /halmere-netcfg | tail -n 1
+      writes_block "$root" "$example" chroot "$root" /halmere-netcfg
     else
-      (cd "$root" && $emulator -L "$root" ./halmere-netcfg | tail -n 1)
+      writes_block "$root" "$example" $emulator -L "$root" "$root/halmere-netcfg"
     fi
-    block=$(od -A n -t x1 -j 0x16DE0 -N 12 "$root/halmere02a.dol" | tr -d ' \n')
-    rm -rf "$root"
-    [ "$block" = ffffff00c0a80001c0a80032 ] || fail "in a root without a C library: block $block"
     echo "${deb##*/}: static; Built-Using $built_using and licences as expected; runs in a root" \
       "without a C library"
   fi
-  writes_block "$program" "$unpacked/deb/usr/share/doc/halmere-netcfg/examples/halmere02.ini" \
-    $runner
-  writes_block "$unpacked/$top/bin/halmere-netcfg" \
-    "$unpacked/$top/share/doc/halmere-netcfg/examples/halmere02.ini" $runner
+  writes_block "$(mktemp -d)" "$example" $runner "$program"
+  writes_block "$(mktemp -d)" "$unpacked/$top/share/doc/halmere-netcfg/examples/halmere02.ini" \
+    $runner "$unpacked/$top/bin/halmere-netcfg"
   rm -rf "$unpacked"
   echo "$arch: the program from the .deb and from the .tar.gz writes the example's" \
     "block${runner:+ (under $runner)}"
@@ -149,8 +144,7 @@ check_install() {
   rm -f "$log"
   program=$(command -v halmere-netcfg)
   [ "$program" = /usr/bin/halmere-netcfg ] || fail "halmere-netcfg on PATH is $program"
-  unpacked=""
-  writes_block halmere-netcfg /usr/share/doc/halmere-netcfg/examples/halmere02.ini
+  writes_block "$(mktemp -d)" /usr/share/doc/halmere-netcfg/examples/halmere02.ini halmere-netcfg
   man -w halmere-netcfg
   page=$(man halmere-netcfg 2>/dev/null)
   printf '%s\n' "$page" | sed -n '/^NAME/,/^$/p'
@@ -200,7 +194,7 @@ install)
   top=$(basename "$source" .tar.gz)
   outside=$(tar -tzf "$source" | grep -v "^$top/" || true)
   [ -z "$outside" ] || fail "${source##*/}: outside $top/:" $outside
-  commit=$(gzip -dc "$source" | git get-tar-commit-id) || fail "${source##*/}: no commit named"
+  commit=$(sh scripts/release-commit.sh "$release") || fail "${source##*/}: no commit named"
   echo "${source##*/}: all in $top/, git archive's output of $commit"
   # The zip, as the Windows tests checked it.
   zip=$(ls "$release"/halmere-netcfg-*-win32.zip)

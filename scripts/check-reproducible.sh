@@ -29,8 +29,7 @@ if [ "${1:-}" = release ]; then
   first=build/release
   [ -f $first/SHA256SUMS ] ||
     { echo "check-reproducible: no release: make-release.sh first" && exit 1; }
-  source=$(ls $first/*.tar.gz | grep -v -e -linux- -e -win32)
-  [ "$(gzip -dc "$source" | git get-tar-commit-id)" = "$(git rev-parse HEAD)" ] ||
+  [ "$(sh scripts/release-commit.sh $first || :)" = "$(git rev-parse HEAD)" ] ||
     { echo "check-reproducible: build/release is not of the last commit: make it again"; exit 1; }
   architectures=$(ls $first/*.deb | sed 's/.*_\(.*\)\.deb$/\1/')
   clone "$again/release"

@@ -104,10 +104,9 @@ handler=$(sh "$scripts/qemu-handler.sh" "$arch")
 # root's commit, where build/release holds none of it, and installed there with apt as its users
 # install it.
 made=$tree/build/release
-source=$(ls "$made"/halmere-netcfg-*.tar.gz 2>/dev/null | grep -v -e -linux- -e -win32 || :)
 if [ "$arch" != "$(dpkg --print-architecture)" ] && {
-  ! ls "$made"/halmere-netcfg_*_"$arch".deb >/dev/null 2>&1 || [ -z "$source" ] ||
-    [ "$(gzip -dc "$source" | git get-tar-commit-id)" != "$(git -C "$tree" rev-parse HEAD)" ]
+  ! ls "$made"/halmere-netcfg_*_"$arch".deb >/dev/null 2>&1 ||
+    [ "$(sh "$scripts/release-commit.sh" "$made" || :)" != "$(git -C "$tree" rev-parse HEAD)" ]
 }; then
   say "making the release's $arch package here"
   stoppable sh "$scripts/make-release.sh" "$arch" >"$dir/log" 2>&1 ||

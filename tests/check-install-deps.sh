@@ -89,7 +89,8 @@ unset MACHINE
 # The run in a fresh root of another release, with debootstrap, mount, chroot and git played by
 # stand-ins: however the run ends, what it mounted is unmounted before the root is removed, and
 # a root that cannot be unmounted is left where it is.
-cp "$scripts/test-in-release.sh" "$scripts/debian-mirror.sh" "$work/scripts/"
+cp "$scripts/test-in-release.sh" "$scripts/debian-mirror.sh" "$scripts/release-commit.sh" \
+  "$work/scripts/"
 # Registers a handler for any architecture but this machine's, and takes it away.
 cat >"$work/scripts/qemu-handler.sh" <<'EOF'
 case $1 in
