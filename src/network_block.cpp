@@ -13,19 +13,37 @@ bool read_network_block(FILE *image, unsigned char *block) {
          std::fread(block, 1, kNetworkBlockSize, image) == kNetworkBlockSize;
 }
 
-// Done only when the block is on the storage device.
-bool write_network_block(FILE *image, const unsigned char *block) {
+// How far a write of the block got.
+enum BlockWrite {
+  kBlockOnDevice,      // written whole and flushed to the storage device
+  kBlockRefusedWhole,  // not one byte reached the file, and no flush was tried
+  kBlockFailed,        // some bytes reached the file, or a flush failed
+};
+
+BlockWrite write_network_block(FILE *image, const unsigned char *block) {
   std::clearerr(image);
-  return std::fseek(image, kNetworkBlockOffset, SEEK_SET) == 0 &&
-         std::fwrite(block, 1, kNetworkBlockSize, image) == kNetworkBlockSize &&
-         flush_to_device(image);
+  if (std::fseek(image, kNetworkBlockOffset, SEEK_SET) != 0) {
+    return kBlockRefusedWhole;
+  }
+  // The stream is unbuffered: what fwrite counts has reached the file.
+  std::size_t written = std::fwrite(block, 1, kNetworkBlockSize, image);
+  if (written == 0) {
+    return kBlockRefusedWhole;
+  }
+  return written == kNetworkBlockSize && flush_to_device(image) ? kBlockOnDevice : kBlockFailed;
 }
 
-// Puts the original bytes back after a failed write. Done when they are on the device, whether
-// written again or never replaced (a write refused whole).
-bool put_back_network_block(FILE *image, const unsigned char *original) {
-  if (write_network_block(image, original)) {
+// Puts the original bytes back after a failed write of the block. Done when they are surely on
+// the device: written again and flushed, or never replaced (both writes refused whole). Once a
+// flush has failed, reading the file back proves nothing: Linux reports a write-back error once
+// to each open file and then serves reads from its cache, whatever the device holds.
+bool put_back_network_block(FILE *image, BlockWrite failed, const unsigned char *original) {
+  BlockWrite put_back = write_network_block(image, original);
+  if (put_back == kBlockOnDevice) {
     return true;
+  }
+  if (failed != kBlockRefusedWhole || put_back != kBlockRefusedWhole) {
+    return false;
   }
   unsigned char now[kNetworkBlockSize];
   return read_network_block(image, now) && std::memcmp(now, original, kNetworkBlockSize) == 0 &&
@@ -69,8 +87,9 @@ int patch_network_block(const NetworkSettings &settings) {
   if (!may_write_up_to(kNetworkBlockEnd) || !read_network_block(image, original)) {
     return fail(image, kUnableToWrite);
   }
-  if (!write_network_block(image, settings.network_block)) {
-    if (!put_back_network_block(image, original)) {
+  BlockWrite written = write_network_block(image, settings.network_block);
+  if (written != kBlockOnDevice) {
+    if (!put_back_network_block(image, written, original)) {
       return fail(image,
                   "Unable to write network information to %s, nor to put back what it "
                   "held: its network block may be changed\n");

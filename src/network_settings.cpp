@@ -15,6 +15,26 @@ constexpr char kSection[] = "NETWORK";
   std::exit(kExitFailure);  // the normal exit flushes what was printed
 }
 
+// Both files' full paths are checked before anything is read: the image's, one character longer
+// than the settings file's, must not fail only once the settings have been read.
+void check_full_paths(const char *settings_path) {
+  if (!full_path_fits(settings_path)) {
+    print_message("Unable to read %s: the path is longer than Windows allows\n", settings_path);
+    fail();
+  }
+  static char image_path[sizeof NetworkSettings::settings_path - sizeof kSettingsFileName +
+                         sizeof kImageFileName];
+  int directory_length =
+      static_cast<int>(std::strlen(settings_path) - std::strlen(kSettingsFileName));
+  (void)std::snprintf(image_path, sizeof image_path, "%.*s%s", directory_length, settings_path,
+                      kImageFileName);
+  if (!full_path_fits(image_path)) {
+    print_message("Unable to open %s for update: the path is longer than Windows allows\n",
+                  image_path);
+    fail();
+  }
+}
+
 void build_settings_path(char *path, std::size_t capacity) {
   switch (get_current_directory(path, capacity - 1 - sizeof kSettingsFileName)) {
     case kDirectoryFound:
@@ -54,6 +74,7 @@ void report_missing_key(const char *key, const char *settings_path) {
 void read_network_settings(NetworkSettings *settings) {
   build_settings_path(settings->settings_path, sizeof settings->settings_path);
   const char *path = settings->settings_path;
+  check_full_paths(path);
   SettingLookup lookups[] = {{"GCIP", settings->gcip, kAddressTextCapacity, 0},
                              {"GATEWAY", settings->gateway, kAddressTextCapacity, 0},
                              {"NETMASK", settings->netmask, kAddressTextCapacity, 0}};
@@ -61,9 +82,6 @@ void read_network_settings(NetworkSettings *settings) {
   switch (lookup_settings(kSection, lookups, 3, path, reason)) {
     case kSettingsRead:
       break;
-    case kSettingsPathTooLong:
-      print_message("Unable to read %s: the path is longer than Windows allows\n", path);
-      fail();
     case kSettingsKeptChanging:
       print_message("Unable to read %s: it kept changing while it was read\n", path);
       fail();

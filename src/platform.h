@@ -46,9 +46,12 @@ struct SettingLookup {
   unsigned long count;  // characters placed, terminator not counted: 0 when absent or empty
 };
 
+// Whether the platform opens a file by a full path this long. Windows opens none of MAX_PATH
+// characters or more, and resolves a relative name to a full path within the same limit.
+bool full_path_fits(const char *path);
+
 enum SettingsOutcome {
   kSettingsRead,
-  kSettingsPathTooLong,   // the platform cannot open a file by so long a path
   kSettingsKeptChanging,  // no one version of the file could be read
   kSettingsInUse,         // another program kept it: open for writing or unshared, or leased
   kSettingsUnreadable,    // the file is there but cannot be opened or read: see `reason`

@@ -118,8 +118,9 @@ void write_output(const char *text) {
 }
 
 // The terminal's character set is the locale's: that of LC_ALL, LC_CTYPE or LANG, the first set
-// and not empty, named language[_territory][.codeset][@modifier]. Any locale but C and POSIX
-// whose codeset is not UTF-8 is an 8-bit one, a name without a codeset (de_DE) among them.
+// and not empty, named language[_territory][.codeset][@modifier], or by its codeset alone
+// (UTF-8, as a macOS terminal sends it over ssh). Any locale but C and POSIX whose codeset is not
+// UTF-8 is an 8-bit one, a name without a codeset (de_DE) among them.
 bool output_charset_is_8_bit() {
   static const char *const kVariables[] = {"LC_ALL", "LC_CTYPE", "LANG"};
   const char *locale = nullptr;
@@ -137,7 +138,7 @@ bool output_charset_is_8_bit() {
   const char *codeset = std::strchr(locale, '.');
   char spelled[5] = {};
   std::size_t length = 0;
-  for (const char *c = codeset ? codeset + 1 : ""; *c != '\0' && *c != '@'; ++c) {
+  for (const char *c = codeset ? codeset + 1 : locale; *c != '\0' && *c != '@'; ++c) {
     if (*c == '-' || *c == '_') {
       continue;
     }
@@ -147,6 +148,11 @@ bool output_charset_is_8_bit() {
     spelled[length++] = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
   }
   return std::strcmp(spelled, "utf8") != 0;
+}
+
+// Files of the current directory are opened by their own names, however long its path.
+bool full_path_fits(const char * /*path*/) {
+  return true;
 }
 
 DirectoryOutcome get_current_directory(char *directory, std::size_t capacity) {

@@ -118,6 +118,21 @@ HANDLE open_sharing_only_reading(const char *path, DWORD access) {
   }
 }
 
+// GetPrivateProfileStringA answers a file it cannot read as one without the key. So the held file
+// is read once to its end before the lookups: a read that fails (an I/O error, an online-only
+// file of a cloud drive whose contents cannot be fetched) is reported with its reason.
+bool read_to_end(HANDLE file, char *reason) {
+  static char chunk[65536];
+  DWORD got = 0;
+  do {
+    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+      describe_error(GetLastError(), reason);
+      return false;
+    }
+  } while (got > 0);
+  return true;
+}
+
 bool same_directory(const char *directory, UINT(WINAPI *query)(LPSTR, UINT)) {
   static char system_directory[MAX_PATH * 3];
   UINT length = query(system_directory, sizeof system_directory);
@@ -237,15 +252,19 @@ DirectoryOutcome get_current_directory(char *directory, std::size_t capacity) {
   return kDirectoryFound;
 }
 
+// The profile functions open no file by a longer path, and would report every key missing. The
+// image is opened by its name alone, which Windows resolves against the current directory to a
+// full path under the same limit, as Microsoft documents for CreateFile's relative paths (Wine
+// opens longer ones: only real Windows fails there).
+bool full_path_fits(const char *path) {
+  return path_length(path) < MAX_PATH;
+}
+
 SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std::size_t count,
                                 const char *path, char *reason) {
   for (std::size_t i = 0; i < count; ++i) {
     lookups[i].count = 0;
     lookups[i].value[0] = '\0';
-  }
-  // The profile functions open no file by a longer path, and would report every key missing.
-  if (path_length(path) >= MAX_PATH) {
-    return kSettingsPathTooLong;
   }
   // Held open, sharing only reading, until the lookups are done: no other program can change
   // or replace the file meanwhile, and the lookups can still open it to read.
@@ -266,6 +285,8 @@ SettingsOutcome lookup_settings(const char *section, SettingLookup *lookups, std
   SettingsOutcome outcome = kSettingsKeptChanging;
   if (GetFileType(held) != FILE_TYPE_DISK) {
     outcome = kSettingsRead;  // a pipe or a device is no settings file
+  } else if (!read_to_end(held, reason)) {
+    outcome = kSettingsUnreadable;
   }
   // The three lookups open the file one after another: they count only when the same version of
   // the file stood there from before the first to after the last. Programs that ignore sharing

@@ -58,18 +58,7 @@ bool name_matches(const NameMatcher &name) {
   return !name.failed && name.target[name.matched] == '\0';
 }
 
-// Collects a value from its first non-blank character on. The first character is held apart
-// so that the rest can go straight into the caller's buffer, which then needs no room for an
-// opening quote that turns out to be removed.
-struct ValueCollector {
-  char *buffer;
-  unsigned long buffer_capacity;
-  char first;
-  unsigned long seen;     // characters since the first, trailing blanks included
-  unsigned long trimmed;  // characters up to the last non-blank
-  char last_non_blank;
-  bool whole_characters;  // the text is UTF-8 decoded from UTF-16: never cut inside a character
-};
+}  // namespace
 
 void collect_value(ValueCollector *value, const char *from, const char *to) {
   if (from == to) {
@@ -81,15 +70,16 @@ void collect_value(ValueCollector *value, const char *from, const char *to) {
     value->seen = value->trimmed = 1;
     ++from;
   }
-  unsigned long stored = value->seen - 1;
-  unsigned long length = static_cast<unsigned long>(to - from);
+  unsigned long long stored = value->seen - 1;
+  auto length = static_cast<unsigned long long>(to - from);
   if (stored < value->buffer_capacity - 1) {
-    unsigned long room = value->buffer_capacity - 1 - stored;
-    std::memcpy(value->buffer + stored, from, length < room ? length : room);
+    unsigned long long room = value->buffer_capacity - 1 - stored;
+    std::memcpy(value->buffer + stored, from,
+                static_cast<std::size_t>(length < room ? length : room));
   }
   for (const char *c = to; c != from; --c) {
     if (!is_blank(c[-1])) {
-      value->trimmed = value->seen + static_cast<unsigned long>(c - from);
+      value->trimmed = value->seen + static_cast<unsigned long long>(c - from);
       value->last_non_blank = c[-1];
       break;
     }
@@ -104,9 +94,9 @@ unsigned long finish_value(ValueCollector *value) {
       value->trimmed >= 2 && (first == '"' || first == '\'') && value->last_non_blank == first;
   unsigned long count;
   if (quoted) {
-    count = value->trimmed - 2 < limit ? value->trimmed - 2 : limit;
+    count = value->trimmed - 2 < limit ? static_cast<unsigned long>(value->trimmed - 2) : limit;
   } else {
-    count = value->trimmed < limit ? value->trimmed : limit;
+    count = value->trimmed < limit ? static_cast<unsigned long>(value->trimmed) : limit;
     if (count > 0) {
       std::memmove(value->buffer + 1, value->buffer, count - 1);
       value->buffer[0] = first;
@@ -118,6 +108,8 @@ unsigned long finish_value(ValueCollector *value) {
   value->buffer[count] = '\0';
   return count;
 }
+
+namespace {
 
 enum LineState { kLineStart, kSectionName, kKeyName, kValueStart, kValue, kSkipLine };
 

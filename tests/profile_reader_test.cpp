@@ -245,6 +245,17 @@ TEST_F(ProfileReader, LinesOfAnyLength) {
             found("'" + mebibyte.substr(0, 18)));
   EXPECT_EQ(lookup("[NETWORK]\nGCIP=" + blanks + "\nGCIP=1\n"), kNotFound);
   EXPECT_EQ(lookup("[OTHER]\n" + mebibyte + "=1\n[NETWORK]\nGCIP=1.2.3.4"), found("1.2.3.4"));
+
+  // A value line past 4 GiB, its counters started near the limit rather than fed that much:
+  // "10.0.0.1" and 2^32 - 4 more characters is no address on any architecture, never "10.0".
+  char value[20];
+  ValueCollector collector{value, sizeof value, '\0', 0, 0, '\0', false};
+  const std::string start = "10.0.0.1" + std::string(30, 'x');
+  collect_value(&collector, start.data(), start.data() + start.size());
+  collector.seen = collector.trimmed = (1ULL << 32) - 2;
+  collect_value(&collector, mebibyte.data(), mebibyte.data() + 6);
+  EXPECT_EQ(finish_value(&collector), 19U);
+  EXPECT_STREQ(value, "10.0.0.1xxxxxxxxxxx");
 }
 
 }  // namespace
