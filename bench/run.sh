@@ -13,7 +13,7 @@ command -v hyperfine >/dev/null || missing="$missing hyperfine"
 if [ -n "$missing" ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo sh scripts/update-package-lists.sh && $sudo apt-get install -y -q --no-install-recommends $missing
+  $sudo sh scripts/lib/update-package-lists.sh && $sudo apt-get install -y -q --no-install-recommends $missing
 fi
 sh scripts/install-deps.sh native
 cmake --preset native >/dev/null
@@ -35,7 +35,7 @@ awk 'BEGIN {
   }
   printf "[NETWORK]\r\nGCIP=192.168.0.50\r\nGATEWAY=192.168.0.1\r\nNETMASK=255.255.255.0\r\n"
 }' >"$work/big/halmere02.ini"
-sh scripts/make-sample-image.sh "$work/small/halmere02a.dol"
+sh scripts/lib/make-sample-image.sh "$work/small/halmere02a.dol"
 cp "$work/small/halmere02a.dol" "$work/big/"
 echo "Settings files: $(wc -c <"$work/small/halmere02.ini") and $(wc -c <"$work/big/halmere02.ini") bytes"
 

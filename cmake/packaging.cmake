@@ -24,6 +24,19 @@ if(WIN32)
     get_filename_component(folder ./${to} DIRECTORY)
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/generated/zip/${to} DESTINATION ${folder})
   endforeach()
+  # The manual page as text, for Windows users, who have no man: rendered by groff as man shows
+  # it, without hyphenation, so that its words stand whole; its lines end with CR LF too.
+  configure_file(doc/halmere-netcfg.1.in generated/halmere-netcfg.1 @ONLY)
+  execute_process(COMMAND groff -man -Tascii -P-cbou -rHY=0 generated/halmere-netcfg.1
+                  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} RESULT_VARIABLE status
+                  OUTPUT_VARIABLE manual ERROR_VARIABLE error)
+  if(NOT status EQUAL 0 OR manual STREQUAL "")
+    message(FATAL_ERROR "groff renders no manual for the zip (${status}): ${error} "
+                        "(sh scripts/install-deps.sh installs groff-base)")
+  endif()
+  string(REPLACE "\n" "\r\n" manual "${manual}")
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/generated/zip/MANUAL.txt "${manual}")
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/generated/zip/MANUAL.txt DESTINATION .)
   # The README's picture of the program's window, where its link finds it.
   install(FILES doc/explorer-window.png DESTINATION doc)
   set(CPACK_GENERATOR ZIP)
@@ -136,9 +149,11 @@ else()
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/generated/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES example/halmere02.ini DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  # Only the .deb has lintian check it (CPackProjectConfig.cmake leaves the override out of the
+  # .tar.gz).
   if(NETCFG_STATIC_PROGRAM)
     install(FILES doc/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-            RENAME halmere-netcfg)
+            RENAME halmere-netcfg COMPONENT lintian)
   endif()
 
   set(CPACK_GENERATOR TGZ DEB)

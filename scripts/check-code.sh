@@ -1,4 +1,5 @@
 #!/bin/sh
+# Run by a contributor after changing code, and by test.sh.
 # Checks the sources of both platforms: their layout with clang-format, their code with
 # clang-tidy, cppcheck and GCC's static analyzer; and the manual page with groff. Shows findings
 # only. Needs configured native and win32 builds (for compile commands, generated headers and

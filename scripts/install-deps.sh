@@ -1,4 +1,5 @@
 #!/bin/sh
+# Run by a person setting up a machine, and first by every script that builds or tests.
 # Installs, from Debian's packages, whatever the build and the tests need and this machine lacks.
 # A package index that cannot be fetched does not stop it (update-package-lists.sh); a package
 # that cannot be installed does, in apt's words, but for 32-bit Wine: where that cannot be had,
@@ -34,11 +35,11 @@ elif [ "$mode" != native ]; then
   vm="qemu-system-x86 debootstrap cpio"
   # The VM's root is made of amd64 programs, which a machine of another processor runs through
   # QEMU's user-mode emulator (make-wine32-vm.sh registers it).
-  sh "$scripts/can-run-amd64.sh" || vm="$vm qemu-user-static"
+  sh "$scripts/lib/can-run-amd64.sh" || vm="$vm qemu-user-static"
   case ${NETCFG_WINE32:-} in
   vm) wine="" ;;
   here) vm="" ;;
-  *) sh "$scripts/can-run-32-bit.sh" || wine="" ;;
+  *) sh "$scripts/lib/can-run-32-bit.sh" || wine="" ;;
   esac
 fi
 
@@ -70,7 +71,7 @@ if [ -n "$(missing $wine)" ] && ! dpkg --print-foreign-architectures | grep -qx 
   $sudo dpkg --add-architecture i386
   added_i386=yes
 fi
-$sudo sh "$scripts/update-package-lists.sh"
+$sudo sh "$scripts/lib/update-package-lists.sh"
 install $packages || {
   echo "install-deps.sh: apt could not install what the build needs" >&2
   exit 1

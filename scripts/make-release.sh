@@ -1,4 +1,5 @@
 #!/bin/sh
+# Run by whoever makes a release, and by CI: one command for the whole release.
 # Makes the release of this checkout's last commit in build/release/: the source as `git archive`
 # gives it, in one top folder (halmere-netcfg-VERSION.tar.gz); the Windows zip; and for each Linux
 # architecture the .deb and the .tar.gz, named for the machines that run them; every program

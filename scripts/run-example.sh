@@ -1,4 +1,5 @@
 #!/bin/sh
+# Run by a newcomer from a checkout, the README's first command: it shows one run.
 # Builds the utility and runs it on the bundled example in a scratch directory, showing the
 # network block of the image before and after.
 set -eu
@@ -9,7 +10,7 @@ cmake --build --preset native -j2 --target halmere-netcfg >/dev/null
 program=$(pwd)/build/native/halmere-netcfg
 scratch=$(mktemp -d)
 cp example/halmere02.ini "$scratch/"
-sh scripts/make-sample-image.sh "$scratch/halmere02a.dol"
+sh scripts/lib/make-sample-image.sh "$scratch/halmere02a.dol"
 show_block() { od -A x -t x1 -j 0x16DE0 -N 12 "$scratch/halmere02a.dol" | head -n 1; }
 echo "In $scratch, halmere02.ini says:"
 sed 's/^/    /' "$scratch/halmere02.ini"

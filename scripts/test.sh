@@ -1,4 +1,5 @@
 #!/bin/sh
+# Run by a contributor before pushing, and by CI first: the README's second command.
 # Installs what is missing, then builds and runs every test: the Linux program's, the same under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the Windows program's under 32-bit Wine, a
 # bounded fuzzing run of the settings reader, the code checks, a second build that must reproduce
@@ -19,5 +20,5 @@ done
 # elsewhere in a VM (see with-wine32.sh).
 sh scripts/with-wine32.sh ctest --preset win32 -j2
 sh scripts/check-code.sh
-sh scripts/check-reproducible.sh
-sh scripts/check-package.sh
+sh ci/check-reproducible.sh
+sh ci/check-package.sh

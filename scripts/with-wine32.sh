@@ -1,9 +1,10 @@
 #!/bin/sh
+# Run by a contributor around the Windows tests, and by test.sh.
 # Runs a command where 32-bit Wine runs, so that the Windows program that ships is tested on any
-# machine: here, where this machine's kernel runs 32-bit programs (scripts/can-run-32-bit.sh) and
+# machine: here, where this machine's kernel runs 32-bit programs (scripts/lib/can-run-32-bit.sh) and
 # 32-bit Wine is installed (Debian's wine32: 64-bit Wine alone runs no 32-bit program);
 # elsewhere in a virtual machine that QEMU emulates whole, made from Debian's packages by
-# scripts/make-wine32-vm.sh, with this tree shared at its own path.
+# scripts/lib/make-wine32-vm.sh, with this tree shared at its own path.
 #
 # Usage, from within the tree:  sh scripts/with-wine32.sh COMMAND [ARGUMENTS...]
 #   e.g.  sh scripts/with-wine32.sh ctest --preset win32 -R Explorer --output-on-failure
@@ -42,7 +43,7 @@ mode=${NETCFG_WINE32:-}
 [ -z "${NETCFG_WINE32_VM:-}" ] || mode=vm
 case $mode in
 here | vm) ;;
-"") if sh "$scripts/can-run-32-bit.sh" && wine32_installed; then mode=here; else mode=vm; fi ;;
+"") if sh "$scripts/lib/can-run-32-bit.sh" && wine32_installed; then mode=here; else mode=vm; fi ;;
 *) fail "NETCFG_WINE32 is \"$mode\": it may be vm or here" ;;
 esac
 [ "$1" != --where ] || { echo $mode; exit 0; }
@@ -66,8 +67,8 @@ mkdir -p "$vms"
 if [ -n "${NETCFG_WINE32_VM:-}" ]; then
   image=$NETCFG_WINE32_VM
 else
-  key=$(cat "$scripts/make-wine32-vm.sh" "$scripts/wine32-vm-init.sh" \
-    "$scripts/update-package-lists.sh" "$scripts/debian-mirror.sh" | sha256sum | cut -c 1-16)
+  key=$(cat "$scripts/lib/make-wine32-vm.sh" "$scripts/lib/wine32-vm-init.sh" \
+    "$scripts/lib/update-package-lists.sh" "$scripts/lib/debian-mirror.sh" | sha256sum | cut -c 1-16)
   image=$vms/$key
   exec 9>"$vms/lock"
   flock 9
@@ -77,7 +78,7 @@ else
       case $old in */run.*/) ;; *) rm -rf --one-file-system "$old" ;; esac
     done
     echo "with-wine32.sh: making the VM for 32-bit Wine in $image (about six minutes)" >&2
-    sh "$scripts/make-wine32-vm.sh" "$image" || exit 125
+    sh "$scripts/lib/make-wine32-vm.sh" "$image" || exit 125
     touch "$image/ready"
   fi
   exec 9>&-

@@ -10,13 +10,14 @@
 # its Windows program compared with the one built here.
 # Usage: check-install-deps.sh
 set -eu
-scripts=$(cd "$(dirname "$0")/../scripts" && pwd)
+tree=$(cd "$(dirname "$0")/.." && pwd)
+scripts=$tree/scripts
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/scripts" "$work/bin"
-cp "$scripts/install-deps.sh" "$scripts/with-wine32.sh" "$scripts/update-package-lists.sh" \
-  "$scripts/can-run-amd64.sh" "$work/scripts/"
-echo 'exit 0' >"$work/scripts/can-run-32-bit.sh"  # a kernel that runs 32-bit programs
+mkdir -p "$work/scripts/lib" "$work/ci" "$work/bin"
+cp "$scripts/install-deps.sh" "$scripts/with-wine32.sh" "$work/scripts/"
+cp "$scripts/lib/update-package-lists.sh" "$scripts/lib/can-run-amd64.sh" "$work/scripts/lib/"
+echo 'exit 0' >"$work/scripts/lib/can-run-32-bit.sh"  # a kernel that runs 32-bit programs
 stand_in() { cat >"$work/bin/$1" && chmod +x "$work/bin/$1"; }
 printf '#!/bin/sh\n' | stand_in sleep
 printf '#!/bin/sh\nexec "$@"\n' | stand_in sudo
@@ -78,7 +79,7 @@ tail -n 1 "$work/output" | grep -q "neither 32-bit Wine nor the virtual machine"
   fail "no line that says neither can be had: $(tail -n 1 "$work/output")"
 # An arm64 machine, on which a 32-bit x86 program may start through QEMU's handler: its kernel
 # runs none, so the VM is installed and chosen, even with 32-bit Wine installed.
-cp "$scripts/can-run-32-bit.sh" "$work/scripts/"
+cp "$scripts/lib/can-run-32-bit.sh" "$work/scripts/lib/"
 export MACHINE=arm64
 run_install "arm64" "" "" "" || fail "install failed: $(cat "$work/output")"
 grep -qx qemu-system-x86 "$STATE/installed" && ! grep -qx wine32 "$STATE/installed" ||
@@ -89,10 +90,10 @@ unset MACHINE
 # The run in a fresh root of another release, with debootstrap, mount, chroot and git played by
 # stand-ins: however the run ends, what it mounted is unmounted before the root is removed, and
 # a root that cannot be unmounted is left where it is.
-cp "$scripts/test-in-release.sh" "$scripts/debian-mirror.sh" "$scripts/release-commit.sh" \
-  "$work/scripts/"
+cp "$tree/ci/test-in-release.sh" "$work/ci/"
+cp "$scripts/lib/debian-mirror.sh" "$scripts/lib/release-commit.sh" "$work/scripts/lib/"
 # Registers a handler for any architecture but this machine's, and takes it away.
-cat >"$work/scripts/qemu-handler.sh" <<'EOF'
+cat >"$work/scripts/lib/qemu-handler.sh" <<'EOF'
 case $1 in
 remove) echo "$2" >>"$STATE/removed" ;;
 amd64) ;;
@@ -136,7 +137,7 @@ run_release() {
   case=$1 CHROOT=$2 STUCK=$3 release=${5:-trixie}
   export CHROOT STUCK
   rm -rf "$STATE" && mkdir "$STATE" && touch "$STATE/mounts" "$STATE/errors" "$STATE/removed"
-  sh "$work/scripts/test-in-release.sh" "$release" ${4:-} >"$work/output" 2>&1 &
+  sh "$work/ci/test-in-release.sh" "$release" ${4:-} >"$work/output" 2>&1 &
   if [ "$CHROOT" = stop ]; then
     while [ ! -f "$STATE/started" ]; do /bin/sleep 0.1; done
     kill -TERM $!

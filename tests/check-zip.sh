@@ -9,7 +9,7 @@
 set -eu
 build=$(cd "$1" && pwd)
 shift
-sample_image=$(cd "$(dirname "$0")/../scripts" && pwd)/make-sample-image.sh
+sample_image=$(cd "$(dirname "$0")/../scripts/lib" && pwd)/make-sample-image.sh
 zip=""
 for found in "$build"/halmere-netcfg-*.zip; do [ -f "$found" ] && zip=$found; done
 [ -n "$zip" ] || { echo "no zip in $build: make it first (cpack --preset win32)"; exit 1; }

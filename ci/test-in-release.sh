@@ -1,4 +1,6 @@
 #!/bin/sh
+# Run by CI (.ci/run) for the other Debian release, or by a contributor for any release or
+# architecture.
 # Runs the README's two commands on a Debian release as a newcomer to it would: makes a fresh
 # root of that release with debootstrap, from the Debian mirror that this machine's apt sources
 # name (debian-mirror.sh), with the apt sources a fresh install of it has; clones this tree's
@@ -18,8 +20,8 @@
 # Usage, as root: test-in-release.sh RELEASE [ARCH]
 #   RELEASE: a codename, or 12 for bookworm, 13 for trixie; ARCH: as Debian names it (arm64, ...)
 set -eu
-scripts=$(cd "$(dirname "$0")" && pwd -P)
-tree=${scripts%/scripts}
+tree=$(cd "$(dirname "$0")/.." && pwd -P)
+scripts=$tree/scripts
 case ${1:-} in
 12) release=bookworm ;;
 13) release=trixie ;;
@@ -65,13 +67,13 @@ for old in "$roots"/netcfg-release.*; do
 done
 
 if ! command -v debootstrap >/dev/null; then
-  sh "$scripts/update-package-lists.sh"
+  sh "$scripts/lib/update-package-lists.sh"
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
 fi
 this_release=$(. /etc/os-release && echo "$VERSION_CODENAME")
-mirror=$(sh "$scripts/debian-mirror.sh" "$this_release") ||
+mirror=$(sh "$scripts/lib/debian-mirror.sh" "$this_release") ||
   { say "this machine's apt sources name no Debian mirror for $this_release" && exit 1; }
-security=$(sh "$scripts/debian-mirror.sh" "$this_release-security") || security=""
+security=$(sh "$scripts/lib/debian-mirror.sh" "$this_release-security") || security=""
 
 dir=$(mktemp -d "$roots/netcfg-release.XXXXXX")
 echo $$ >"$dir/pid"
@@ -81,7 +83,7 @@ finish() {
   status=$?
   [ -z "$job" ] || kill "$job" 2>/dev/null || :
   take_away "$dir" || status=1
-  [ -z "$handler" ] || sh "$scripts/qemu-handler.sh" remove "$handler"
+  [ -z "$handler" ] || sh "$scripts/lib/qemu-handler.sh" remove "$handler"
   exit $status
 }
 trap finish EXIT
@@ -99,14 +101,14 @@ elapsed() { echo "$(($(date +%s) - started)) s"; }
 # that run's end.
 exec 8>"$roots/netcfg-release.$arch.lock"
 flock -n 8 || { say "another run for $arch is under way" && exit 1; }
-handler=$(sh "$scripts/qemu-handler.sh" "$arch")
+handler=$(sh "$scripts/lib/qemu-handler.sh" "$arch")
 # In a root of another architecture, the release's package for it: made on this machine from the
 # root's commit, where build/release holds none of it, and installed there with apt as its users
 # install it.
 made=$tree/build/release
 if [ "$arch" != "$(dpkg --print-architecture)" ] && {
   ! ls "$made"/halmere-netcfg_*_"$arch".deb >/dev/null 2>&1 ||
-    [ "$(sh "$scripts/release-commit.sh" "$made" || :)" != "$(git -C "$tree" rev-parse HEAD)" ]
+    [ "$(sh "$scripts/lib/release-commit.sh" "$made" || :)" != "$(git -C "$tree" rev-parse HEAD)" ]
 }; then
   say "making the release's $arch package here"
   stoppable sh "$scripts/make-release.sh" "$arch" >"$dir/log" 2>&1 ||
@@ -154,10 +156,10 @@ in_root "sh scripts/install-deps.sh && cmake --preset native && cmake --build --
   ctest --preset native -j2 &&
   sed -n 's/.*\(strace cannot .*\)/skipped: \1/p' build/native/Testing/Temporary/LastTest.log |
   sort -u" "$@"
-in_root "sh scripts/check-package.sh" "$@"
+in_root "sh ci/check-package.sh" "$@"
 deb=$(cd "$made" && ls halmere-netcfg_*_"$arch".deb)
 cp "$made/$deb" "$root/root/"
-in_root "sh scripts/check-package.sh install /root/$deb" "$@"
+in_root "sh ci/check-package.sh install /root/$deb" "$@"
 in_root "cmake --preset win32 -DBUILD_TESTING=OFF && cmake --build --preset win32 -j2" "$@"
 # The same Windows program, built here from the same commit (whose time it carries), with the
 # same release's cross compiler: another release's makes another program.
@@ -174,4 +176,4 @@ else
   say "the Windows program built in the $arch root is not compared: Debian $release's" \
     "mingw-w64 is not this machine's"
 fi
-in_root "sh scripts/make-wine32-vm.sh --until-boot build/wine32-vm-made" "$@"
+in_root "sh scripts/lib/make-wine32-vm.sh --until-boot build/wine32-vm-made" "$@"

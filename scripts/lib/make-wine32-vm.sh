@@ -1,4 +1,6 @@
 #!/bin/sh
+# Called by with-wine32.sh when its VM is missing or out of date, and by test-in-release.sh; not run
+# by hand.
 # Makes the virtual machine in which with-wine32.sh runs commands under 32-bit Wine where this
 # machine runs no 32-bit Wine, from Debian's packages alone: a root with Debian's 32-bit Wine and
 # what the tests use beside it, with a Wine prefix made for root and one for nobody, packed whole
@@ -13,7 +15,7 @@
 #                                           where the VM cannot run: inside an emulated root)
 #        make-wine32-vm.sh --prefixes DIR   (in the VM: makes the Wine prefixes, into DIR)
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 prefixes=/var/lib/netcfg-wine
 wine_dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
 
@@ -59,7 +61,7 @@ finish() {
   status=$?
   if mountpoint -q "$root/proc" 2>/dev/null; then umount "$root/proc"; fi
   rm -rf --one-file-system "$root"
-  [ -z "$handler" ] || sh scripts/qemu-handler.sh remove "$handler"
+  [ -z "$handler" ] || sh scripts/lib/qemu-handler.sh remove "$handler"
   [ $status -eq 0 ] || echo "make-wine32-vm.sh: $step failed (its output: $log)" >&2
 }
 trap finish EXIT
@@ -79,7 +81,7 @@ in_root() {
 # Debian's mirror for this machine's release, as its apt sources name it.
 find_mirror() {
   release=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  mirror=$(sh scripts/debian-mirror.sh "$release")
+  mirror=$(sh scripts/lib/debian-mirror.sh "$release")
   echo "release $release from $mirror"
 }
 
@@ -89,7 +91,7 @@ find_mirror() {
 # drive and photograph a window.
 install_packages() {
   in_root dpkg --add-architecture i386
-  cp scripts/update-package-lists.sh "$root/tmp/"
+  cp scripts/lib/update-package-lists.sh "$root/tmp/"
   in_root sh /tmp/update-package-lists.sh
   in_root apt-get install -y --no-install-recommends wine wine32:i386 fonts-wine \
     libxcomposite1:i386 libxcursor1:i386 libxfixes3:i386 libxi6:i386 libxinerama1:i386 \
@@ -130,7 +132,7 @@ trim() {
   rm -rf "$root"/var/lib/apt/lists/* "$root"/usr/share/doc/* "$root"/usr/share/man/* \
     "$root"/usr/share/info/* "$root"/tmp/*
   find "$root/usr/share/locale" -mindepth 1 -maxdepth 1 -type d -exec rm -rf {} +
-  cp scripts/wine32-vm-init.sh "$root/init"
+  cp scripts/lib/wine32-vm-init.sh "$root/init"
   chmod 755 "$root/init"
 }
 
@@ -142,7 +144,7 @@ pack() {
 # Wine's DLLs become links to the DLLs, as the same files.
 make_prefixes() {
   rm -f "$dir/prefix-links" "$dir/prefixes.tar"
-  NETCFG_WINE32_VM=$dir sh scripts/with-wine32.sh sh scripts/make-wine32-vm.sh --prefixes "$dir"
+  NETCFG_WINE32_VM=$dir sh scripts/with-wine32.sh sh scripts/lib/make-wine32-vm.sh --prefixes "$dir"
   mkdir -p "$root$prefixes"
   tar -xpf "$dir/prefixes.tar" --numeric-owner -C "$root$prefixes"
   while IFS= read -r file; do
@@ -153,7 +155,7 @@ make_prefixes() {
 
 step "finding Debian's mirror in the apt sources" find_mirror
 step="running amd64 programs"
-handler=$(sh scripts/qemu-handler.sh amd64 2>>"$log")
+handler=$(sh scripts/lib/qemu-handler.sh amd64 2>>"$log")
 step "debootstrap" debootstrap --arch=amd64 --variant=minbase --include=kmod "$release" "$root" \
   "$mirror"
 mount -t proc proc "$root/proc"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# Called by install-deps.sh, with-wine32.sh and qemu-handler.sh; not run by hand.
 # Says, by its status, whether this machine's kernel runs 32-bit x86 programs itself: it runs the
 # smallest such program, which only exits. A kernel with its 32-bit emulation turned off refuses
 # to start it. On a machine of another processor, or where a handler of QEMU's user-mode emulator

@@ -1,4 +1,5 @@
 #!/bin/sh
+# Called by cpack for a dynamic cross-built package; not run by hand.
 # Prints the Depends of a dynamic program cross-built for another of Debian's architectures, as
 # that architecture's dpkg-shlibdeps gives them. Here the libraries it needs come from the cross
 # compiler's packages (libc6-armhf-cross, ...), which hold that architecture's libraries under
@@ -9,7 +10,7 @@
 # Usage: cross-depends.sh ARCH PROGRAM DIR
 set -eu
 arch=$1 program=$(realpath "$2") dir=$3
-scripts=$(cd "$(dirname "$0")" && pwd)
+scripts=$(cd "$(dirname "$0")/.." && pwd)
 fail() {
   echo "cross-depends.sh: $*" >&2
   exit 1
@@ -37,7 +38,7 @@ if [ -n "$missing" ]; then
     -o Dir::State::status=$dir/status -o Dir::Cache=$dir/cache -o APT::Sandbox::User=root"
   mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial" "$dir/debs"
   : >"$dir/status"
-  sh "$scripts/update-package-lists.sh" $apt >&2
+  sh "$scripts/lib/update-package-lists.sh" $apt >&2
   (cd "$dir/debs" && apt-get $apt download $missing >&2) ||
     fail "apt could not fetch$missing for $arch"
   for package in $missing; do

@@ -1,4 +1,5 @@
 #!/bin/sh
+# Run by the VM's kernel as its /init; never on this machine.
 # The first program of the virtual machine that with-wine32.sh boots, its /init: mounts this tree
 # where it is on the host, runs the command that with-wine32.sh left in its run directory, and
 # powers the machine off. The command's output, and nothing else, goes to the first serial port;

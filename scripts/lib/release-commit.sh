@@ -1,4 +1,5 @@
 #!/bin/sh
+# Called by the release's checks and test-in-release.sh; not run by hand.
 # Prints the commit that the release in DIR was made from, as its source archive (git archive's
 # output) names it; fails, printing nothing, where DIR holds no such archive.
 # Usage: release-commit.sh DIR

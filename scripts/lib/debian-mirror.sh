@@ -1,4 +1,5 @@
 #!/bin/sh
+# Called by make-wine32-vm.sh and test-in-release.sh; not run by hand.
 # Prints the address of Debian's archive that this machine's apt sources name for a suite
 # ("bookworm", "trixie-security"), in one-line or deb822 form: the first whose Release file apt
 # fetched when it last updated its lists, so that a source that cannot be fetched is passed over;

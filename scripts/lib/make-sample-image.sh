@@ -1,4 +1,5 @@
 #!/bin/sh
+# Called by run-example.sh, the package and zip checks and the benchmark; not run by hand.
 # Makes a sample image for trying the utility: 128 KiB of a repeating byte pattern, with the
 # network block at 0x16DE0 holding 255.0.0.0, 10.0.0.1 and 10.0.0.2.
 set -eu

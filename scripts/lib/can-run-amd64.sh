@@ -1,4 +1,5 @@
 #!/bin/sh
+# Called by install-deps.sh and qemu-handler.sh; not run by hand.
 # Says, by its status, whether this machine runs 64-bit x86 programs, itself or through QEMU's
 # user-mode emulator: it runs the smallest such program, which only exits. The root of the VM
 # that with-wine32.sh runs is made of them (make-wine32-vm.sh).

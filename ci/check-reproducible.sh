@@ -1,4 +1,5 @@
 #!/bin/sh
+# Run by test.sh for every artifact, and by CI for the release: the same bytes from the same commit.
 # Builds both programs and their packages three times more and checks that every artifact is
 # byte for byte the first build's: from this tree, in another directory, with another umask,
 # locale and time zone; from what `git archive` makes of the last commit, as a packager builds a
@@ -29,7 +30,7 @@ if [ "${1:-}" = release ]; then
   first=build/release
   [ -f $first/SHA256SUMS ] ||
     { echo "check-reproducible: no release: make-release.sh first" && exit 1; }
-  [ "$(sh scripts/release-commit.sh $first || :)" = "$(git rev-parse HEAD)" ] ||
+  [ "$(sh scripts/lib/release-commit.sh $first || :)" = "$(git rev-parse HEAD)" ] ||
     { echo "check-reproducible: build/release is not of the last commit: make it again"; exit 1; }
   architectures=$(ls $first/*.deb | sed 's/.*_\(.*\)\.deb$/\1/')
   clone "$again/release"

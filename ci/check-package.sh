@@ -1,13 +1,15 @@
 #!/bin/sh
-# Checks the Linux packages as their users meet them. For each .deb and .tar.gz of an
-# architecture: the .tar.gz extracts into one folder named as it is; lintian finds nothing, the
+# Run by test.sh for the native build, and by CI for the release: the packages as their users meet
+# them. For each .deb and .tar.gz of an architecture: the .tar.gz extracts into one folder named
+# as it is, without the .deb's lintian override; lintian finds nothing, the
 # .deb names its architecture, and its checksum holds; a static program's package names what it
 # carries of other packages, the compiler's own gcc among them, and their licences, a dynamic
 # one's depends on a package for every library it needs; the program from each, run under
 # QEMU's user-mode emulator where the architecture is not this machine's, writes the example's
 # block, and a static one does so in a root that holds no C library. The package of this
 # machine's architecture is installed with apt, run from PATH on a scratch copy of the example,
-# its manual page found, and removed again, whatever failed. Needs root, for apt and chroot.
+# its manual page found, and removed again, whatever failed. The Windows zip's MANUAL.txt is the
+# text that man shows of the manual page. Needs root, for apt and chroot.
 # Usage: check-package.sh             the native build's, made here (cpack --preset native), and
 #                                     that no .deb is made where its Built-Using cannot be told
 #        check-package.sh RELEASE     a release that make-release.sh made: every artifact, its
@@ -27,7 +29,7 @@ writes_block() {
   scratch=$1 example=$2
   shift 2
   cp "$example" "$scratch/"
-  sh scripts/make-sample-image.sh "$scratch/halmere02a.dol"
+  sh scripts/lib/make-sample-image.sh "$scratch/halmere02a.dol"
   (cd "$scratch" && "$@" | tail -n 1)
   block=$(od -A n -t x1 -j 0x16DE0 -N 12 "$scratch/halmere02a.dol" | tr -d ' \n')
   rm -rf "$scratch"
@@ -42,7 +44,8 @@ check_architecture() {
   top=$(basename "$tgz" .tar.gz)
   outside=$(tar -tzf "$tgz" | grep -v "^$top/" || true)
   [ -z "$outside" ] || fail "${tgz##*/}: outside $top/:" $outside
-  echo "${tgz##*/}: all in $top/"
+  ! tar -tzf "$tgz" | grep -q /lintian/ || fail "${tgz##*/} carries the .deb's lintian override"
+  echo "${tgz##*/}: all in $top/, without the .deb's lintian override"
   lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb"
   [ "$(dpkg-deb --field "$deb" Architecture)" = "$arch" ] ||
     fail "${deb##*/}: Architecture $(dpkg-deb --field "$deb" Architecture)"
@@ -128,6 +131,23 @@ check_architecture() {
     "block${runner:+ (under $runner)}"
 }
 
+# The zip's MANUAL.txt: the text that man shows of the Windows build's manual page, word for word,
+# and in the lines of a Windows text file: ZIP PAGE.
+check_zip_manual() {
+  manual=$(mktemp -d)
+  top=$(basename "$1" .zip)
+  (cd "$manual" && cmake -E tar xf "$1" "$top/MANUAL.txt") || fail "${1##*/} holds no MANUAL.txt"
+  text=$manual/$top/MANUAL.txt
+  [ "$(grep -c "$(printf '\r')\$" "$text")" -eq "$(wc -l <"$text")" ] ||
+    fail "${1##*/}: not every line of MANUAL.txt ends with CR LF"
+  tr -d '\r' <"$text" | tr -s ' \n' '\n' >"$manual/zip"
+  LC_ALL=C MANWIDTH=80 man --nh -l "$2" 2>/dev/null | tr -s ' \n' '\n' >"$manual/man"
+  diff "$manual/man" "$manual/zip" >/dev/null || fail "${1##*/}: MANUAL.txt is not the text of $2"
+  grep -q 'DIAGNOSTICS' "$manual/zip" || fail "${1##*/}: MANUAL.txt is empty or partial"
+  rm -rf "$manual"
+  echo "${1##*/}: MANUAL.txt is the manual page's text, lines ending with CR LF"
+}
+
 # Installs a .deb of this machine's architecture with apt, as its users do, runs it from PATH on
 # a scratch copy of its example, shows its manual page, and removes it again.
 check_install() {
@@ -176,6 +196,8 @@ install)
     echo "no .deb where Built-Using cannot be told"
   fi
   check_install build/native/halmere-netcfg_*_"$own".deb
+  check_zip_manual "$(ls "$PWD"/build/win32/halmere-netcfg-*-win32.zip)" \
+    build/win32/generated/halmere-netcfg.1
   ;;
 *)
   release=$(cd "$1" && pwd)
@@ -194,13 +216,14 @@ install)
   top=$(basename "$source" .tar.gz)
   outside=$(tar -tzf "$source" | grep -v "^$top/" || true)
   [ -z "$outside" ] || fail "${source##*/}: outside $top/:" $outside
-  commit=$(sh scripts/release-commit.sh "$release") || fail "${source##*/}: no commit named"
+  commit=$(sh scripts/lib/release-commit.sh "$release") || fail "${source##*/}: no commit named"
   echo "${source##*/}: all in $top/, git archive's output of $commit"
   # The zip, as the Windows tests checked it.
   zip=$(ls "$release"/halmere-netcfg-*-win32.zip)
   cmp "$zip" "build/win32/${zip##*/}" ||
     fail "${zip##*/} is not the zip that the Windows tests checked in build/win32 (test.sh)"
   echo "${zip##*/}: byte for byte the one that the Windows tests checked"
+  check_zip_manual "$zip" build/win32/generated/halmere-netcfg.1
   if [ -f "$release"/halmere-netcfg_*_"$own".deb ]; then
     check_install "$release"/halmere-netcfg_*_"$own".deb
   else

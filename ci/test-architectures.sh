@@ -1,4 +1,5 @@
 #!/bin/sh
+# Run by CI (.ci/run), or by a contributor who changed what differs between architectures.
 # Cross-builds the Linux program and its tests for other architectures that Debian releases for,
 # with Debian's cross compilers, and runs them under QEMU's user-mode emulator: the unit tests,
 # the end-to-end cases (through the native build's test program, the program run by the

@@ -1,4 +1,5 @@
 #!/bin/sh
+# Called by install-deps.sh and the other scripts that install packages; not run by hand.
 # Fetches apt's package lists. A mirror can serve one of its indexes broken for hours (while it
 # syncs, with another size than its Release file names), so an update that fails is tried again a
 # few times and then left as it is: apt goes on with the lists that did come, after one line that
