@@ -25,9 +25,11 @@ if(WIN32)
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/generated/zip/${to} DESTINATION ${folder})
   endforeach()
   # The manual page as text, for Windows users, who have no man: rendered by groff as man shows
-  # it, without hyphenation, so that its words stand whole; its lines end with CR LF too.
+  # it, 78 columns wide and without hyphenation, so that its words stand whole; its lines end with
+  # CR LF too.
   configure_file(doc/halmere-netcfg.1.in generated/halmere-netcfg.1 @ONLY)
-  execute_process(COMMAND groff -man -Tascii -P-cbou -rHY=0 generated/halmere-netcfg.1
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C groff -man -Tascii -P-cbou -rHY=0
+                          -rLL=78n generated/halmere-netcfg.1
                   WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} RESULT_VARIABLE status
                   OUTPUT_VARIABLE manual ERROR_VARIABLE error)
   if(NOT status EQUAL 0 OR manual STREQUAL "")

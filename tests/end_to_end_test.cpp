@@ -758,13 +758,14 @@ TEST_F(EndToEnd, ASettingsFileWithoutTheSettingsIsReportedAsSuch) {
       (windows_build ? "The filename cannot be resolved." : "Too many levels of symbolic links"));
   // One that opens but whose read fails, as on a failing disk: the kernel's trigger file, which
   // root may open to read (never written: the settings file is only read), where the kernel has
-  // one. Windows' own lookup would take it for a file without the keys.
+  // one. Windows' own lookup would take it for a file without the keys; Wine words the I/O error
+  // as a device that is not ready.
   struct stat trigger;
   if (geteuid() == 0 && stat("/proc/sysrq-trigger", &trigger) == 0) {
     unlink(settings_file.c_str());
     ASSERT_EQ(symlink("/proc/sysrq-trigger", settings_file.c_str()), 0);
     expect_failure_changes_nothing("Unable to read " + path + ": " +
-                                   (windows_build ? "Input/output error." : "Input/output error"));
+                                   (windows_build ? "Not ready." : "Input/output error"));
   }
   unlink(settings_file.c_str());
   ASSERT_EQ(rename(target.c_str(), settings_file.c_str()), 0);
