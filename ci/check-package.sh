@@ -196,8 +196,13 @@ install)
     echo "no .deb where Built-Using cannot be told"
   fi
   check_install build/native/halmere-netcfg_*_"$own".deb
-  check_zip_manual "$(ls "$PWD"/build/win32/halmere-netcfg-*-win32.zip)" \
-    build/win32/generated/halmere-netcfg.1
+  # The zip, where the Windows program has been packed here (test.sh packs it first).
+  zip=$(ls "$PWD"/build/win32/halmere-netcfg-*-win32.zip 2>/dev/null || :)
+  if [ -n "$zip" ]; then
+    check_zip_manual "$zip" build/win32/generated/halmere-netcfg.1
+  else
+    echo "no Windows zip in build/win32 (cpack --preset win32): its MANUAL.txt not checked"
+  fi
   ;;
 *)
   release=$(cd "$1" && pwd)
